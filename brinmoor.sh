@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Set-up, build and run Brinmoor on Debian 12.
+#   ./brinmoor.sh          install what is missing, build, start Brinmoor
+#   ./brinmoor.sh test     install what is missing, build, run every test
+#   ./brinmoor.sh bench    build in release mode and run the benchmarks (not part of CI)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode="${1:-run}"
+shift || true
+
+build_packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+test_packages=(xvfb xauth xclip)
+bench_packages=(ripgrep hyperfine)
+
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "brinmoor.sh: installing ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+  local dir="$1"; shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" --parallel "$(nproc)"
+}
+
+case "$mode" in
+  run)
+    install_missing "${build_packages[@]}"
+    configure_and_build build -DCMAKE_BUILD_TYPE=Release
+    if [ -x build/bin/brinmoor ]; then
+      exec build/bin/brinmoor "$@"
+    fi
+    if [ $# -gt 0 ]; then
+      exec build/bin/brinmoor-count "$@"
+    fi
+    exec build/bin/brinmoor-count --help
+    ;;
+  test)
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    configure_and_build build -DCMAKE_BUILD_TYPE=Release -DBRINMOOR_TESTS=ON
+    # The sanitizer build runs the same suite under ASan and UBSan.
+    configure_and_build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DBRINMOOR_TESTS=ON -DBRINMOOR_SANITIZE=ON
+    mkdir -p build/artifacts
+    status=0
+    for dir in build build-sanitize; do
+      echo "== ctest in $dir"
+      (cd "$dir" && QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1600x1000x24' \
+        ctest --output-on-failure --timeout 300 "$@") || status=1
+    done
+    exit $status
+    ;;
+  bench)
+    install_missing "${build_packages[@]}" "${bench_packages[@]}"
+    configure_and_build build-bench -DCMAKE_BUILD_TYPE=Release -DBRINMOOR_BENCH=ON
+    exec bench/run.sh build-bench "$@"
+    ;;
+  *)
+    echo "usage: ./brinmoor.sh [test|bench]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+namespace brinmoor::counting {
+
+// What the user chose for a run. Exclusion rows are kept exactly as typed;
+// trimming and case folding happen when they are prepared for matching.
+struct CountOptions
+{
+    bool excludeBlank = false;
+    QStringList excludeWords;
+
+    bool operator==(const CountOptions &) const = default;
+};
+
+// One total row for all files, one row per file, or (neither option chosen)
+// no rows at all.
+enum class CountMode { OneTotal, Separate, None };
+
+// Options compiled for the engine: words trimmed of U+0020, empty rows
+// dropped, case-folded, plus whatever the kernels precompute. Immutable, so
+// one instance is shared by every worker thread.
+class PreparedOptions;
+
+std::shared_ptr<const PreparedOptions> prepareOptions(const CountOptions &options);
+
+// Where the engine gets its options. A run keeps reading it while it works,
+// so a change the user makes mid-run applies from the next read block on.
+class OptionsSource
+{
+public:
+    virtual ~OptionsSource() = default;
+    // Called by MULTIPLE THREADS, once before every read block.
+    virtual std::shared_ptr<const PreparedOptions> current() const = 0;
+};
+
+} // namespace brinmoor::counting
