@@ -1,0 +1,191 @@
+#include "ResultsWorkbook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace brinmoor::exports {
+
+namespace {
+
+// Step labels of the command, as the error report shows them.
+constexpr int StepCreateWorkbook = 110;
+constexpr int StepHeaderRow = 114;
+constexpr int StepRows = 118;
+constexpr int StepClose = 122;
+
+// Widths are capped where the sheet format caps them.
+constexpr double MaxColumnWidth = 255.0;
+
+QString cellValue(const ListSource &list, int row, int column)
+{
+    QString text = list.cellText(row, column);
+    if (column > 0)
+        text.remove(u'=');
+    return text;
+}
+
+Failure workbookFailure(const QString &description, int step)
+{
+    return Failure{description, QString::fromLatin1(location::SaveExcelFile), step};
+}
+
+QString describe(lxw_error error)
+{
+    return QString::fromUtf8(lxw_strerror(error));
+}
+
+// Gathers the failed cells of one kind into a single report: a broken
+// workbook must not turn into a box per cell.
+class CellFailures
+{
+public:
+    void add(lxw_error error, int sheetRow, int sheetColumn, int step)
+    {
+        if (m_count++ == 0) {
+            m_first = workbookFailure(describe(error) + QStringLiteral(" (row %1, column %2)")
+                                                            .arg(sheetRow + 1)
+                                                            .arg(sheetColumn + 1),
+                                      step);
+        }
+    }
+
+    void appendTo(QList<Failure> &failures) const
+    {
+        if (m_count == 0)
+            return;
+        Failure failure = m_first;
+        if (m_count > 1)
+            failure.description += QStringLiteral("; %1 more cells failed the same way").arg(m_count - 1);
+        failures.append(failure);
+    }
+
+private:
+    qsizetype m_count = 0;
+    Failure m_first;
+};
+
+} // namespace
+
+double workbookColumnWidth(qsizetype longestText)
+{
+    if (longestText <= 0)
+        return 0.0;
+    // Letters average a little wider than the digit the unit is based on;
+    // one unit more leaves the margin a fitted column has.
+    return std::min(MaxColumnWidth, std::ceil(double(longestText) * 1.1) + 1.0);
+}
+
+QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path, const PercentCallback &progress)
+{
+    QList<Failure> failures;
+    const int columns = std::min(list.columnCount(), int(LXW_COL_MAX));
+    const int rows = list.rowCount();
+    // Sheet row 1 holds the header, so a sheet takes one list row less than its rows.
+    const int writableRows = std::min(rows, int(LXW_ROW_MAX) - 1);
+
+    // The widths come first: the workbook is streamed row by row, and the
+    // column settings precede the rows in the file.
+    QList<qsizetype> longest(columns, 0);
+    for (int c = 0; c < columns; ++c)
+        longest[c] = list.headerText(c).size();
+    for (int j = 0; j < writableRows; ++j) {
+        if (!list.isChecked(j))
+            continue;
+        for (int c = 0; c < columns; ++c)
+            longest[c] = std::max(longest[c], cellValue(list, j, c).size());
+    }
+
+    const QByteArray nativePath = QFile::encodeName(path);
+    const QByteArray tempDir = QFile::encodeName(QFileInfo(path).absolutePath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = const_cast<char *>(tempDir.constData());
+    options.use_zip64 = LXW_TRUE;
+    lxw_workbook *workbook = workbook_new_opt(nativePath.constData(), &options);
+    lxw_worksheet *sheet = workbook ? workbook_add_worksheet(workbook, nullptr) : nullptr;
+    if (!sheet) {
+        failures.append(workbookFailure(QDir::toNativeSeparators(path) + QStringLiteral(": the workbook cannot be created"),
+                                        StepCreateWorkbook));
+        if (workbook)
+            workbook_close(workbook);
+        return failures;
+    }
+
+    for (int c = 0; c < columns; ++c) {
+        const double width = workbookColumnWidth(longest.at(c));
+        if (width > 0)
+            worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), width, nullptr);
+    }
+
+    CellFailures headerFailures;
+    for (int c = 0; c < columns; ++c) {
+        const QByteArray text = list.headerText(c).toUtf8();
+        if (const lxw_error error = worksheet_write_string(sheet, 0, lxw_col_t(c), text.constData(), nullptr))
+            headerFailures.add(error, 0, c, StepHeaderRow);
+    }
+    headerFailures.appendTo(failures);
+
+    CellFailures rowFailures;
+    int lastPercent = -1;
+    for (int j = 0; j < writableRows; ++j) {
+        if (list.isChecked(j)) {
+            for (int c = 0; c < columns; ++c) {
+                const QByteArray text = cellValue(list, j, c).toUtf8();
+                if (text.isEmpty())
+                    continue;
+                if (const lxw_error error =
+                        worksheet_write_string(sheet, lxw_row_t(j + 1), lxw_col_t(c), text.constData(), nullptr))
+                    rowFailures.add(error, j + 1, c, StepRows);
+            }
+        }
+        if (progress) {
+            const int percent = int((j + 1) * 100.0 / rows);
+            if (percent != lastPercent)
+                progress(lastPercent = percent);
+        }
+    }
+    rowFailures.appendTo(failures);
+    if (writableRows < rows) {
+        failures.append(workbookFailure(
+            QStringLiteral("A sheet holds %1 rows; the last %2 results rows were left out").arg(LXW_ROW_MAX).arg(rows - writableRows),
+            StepRows));
+    }
+
+    if (const lxw_error error = workbook_close(workbook))
+        failures.append(workbookFailure(QDir::toNativeSeparators(path) + QStringLiteral(": ") + describe(error), StepClose));
+    if (progress && lastPercent != 100)
+        progress(100);
+    return failures;
+}
+
+WorkbookFile createResultsWorkbook(const ListSource &list, const PercentCallback &progress)
+{
+    WorkbookFile result;
+    if (list.rowCount() == 0)
+        return result;
+
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/brinmoor-results-XXXXXX"));
+    if (!folder.isValid()) {
+        result.failures.append(workbookFailure(folder.errorString(), StepCreateWorkbook));
+        return result;
+    }
+    const QString path = folder.filePath(QStringLiteral("Results.xlsx"));
+    result.failures = writeResultsWorkbook(list, path, progress);
+    const bool closed = std::none_of(result.failures.cbegin(), result.failures.cend(),
+                                     [](const Failure &f) { return f.step == StepClose || f.step == StepCreateWorkbook; });
+    if (closed && QFileInfo::exists(path)) {
+        folder.setAutoRemove(false);
+        result.path = path;
+    }
+    return result;
+}
+
+} // namespace brinmoor::exports

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ListSource.h"
+
+#include <ErrorReport.h>
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace brinmoor::exports {
+
+// Receives how far the workbook has got, 0 to 100; called on the exporting
+// thread.
+using PercentCallback = std::function<void(int percent)>;
+
+// The width to give a sheet column whose longest text has the given length,
+// in the sheet's width unit (one digit of the default font). The format has
+// no "fit to contents" that a writer can ask for, so the width is estimated
+// from the length; 0 means "leave the default width".
+double workbookColumnWidth(qsizetype longestText);
+
+// Writes the list into a new workbook at path: header texts in row 1, list
+// row j in sheet row j + 1 (an unchecked row leaves its sheet row empty),
+// column 1 as it is and every "=" removed from the further columns, every
+// value a text cell, each column as wide as its longest written text. The
+// answer lists what failed (empty when all went well); a failing cell leaves
+// that cell empty and the rest is still written. Safe to call off the GUI
+// thread.
+QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
+                                    const PercentCallback &progress = {});
+
+struct WorkbookFile
+{
+    QString path;            // empty when no workbook was made
+    QList<Failure> failures; // what went wrong while making it
+};
+
+// Writes the workbook into a fresh file in a new temporary folder, for the
+// desktop's workbook application to open; the user saves it from there, so
+// the folder is left in place. An empty list makes nothing at all.
+WorkbookFile createResultsWorkbook(const ListSource &list, const PercentCallback &progress = {});
+
+} // namespace brinmoor::exports

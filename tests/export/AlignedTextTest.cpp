@@ -1,0 +1,5 @@
+#include <AlignedText.h>
+
+#include <gtest/gtest.h>
+
+TEST(AlignedText, Placeholder) { SUCCEED(); }
