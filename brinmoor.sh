@@ -13,8 +13,9 @@ build_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libxlsxwriter-dev zlib1g-dev
 )
-test_packages=(xvfb xauth xclip)
+test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
 bench_packages=(ripgrep hyperfine)
 
 install_missing() {
