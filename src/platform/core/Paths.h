@@ -12,3 +12,15 @@ QChar pathSeparator();
 QString GetFileNameFromPath(const QString &path);
 
 } // namespace brinmoor
+
+namespace brinmoor {
+
+// The folder that holds the files shipped beside the program (the skin, the
+// pointer images, the sample files): the executable's own folder in the build
+// tree, the install's data folder once installed.
+QString programFolder();
+
+// programFolder() joined with a relative name such as "x/o.cjs".
+QString besideProgram(const QString &relativeName);
+
+} // namespace brinmoor

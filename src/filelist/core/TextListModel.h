@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QStringList>
+
+namespace brinmoor::filelist {
+
+// One of the window's lists: rows of text in one column, appended at the
+// end and never sorted, optionally with a check mark per row. Built for
+// large lists: append() inserts a whole batch in one step. Rows are numbered
+// from 0. GUI thread only.
+class TextListModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    explicit TextListModel(bool checkable = false, QObject *parent = nullptr);
+
+    void setHeader(const QString &header);
+    QString header() const;
+
+    int count() const;
+    void add(const QString &text, bool checked = false);
+    void append(const QStringList &texts, bool checked = false);
+    // False when row is out of range; nothing changes then.
+    bool removeAt(int row);
+    void clear();
+
+    QString text(int row) const;
+    bool isChecked(int row) const;
+    bool setChecked(int row, bool checked);
+    QStringList texts() const;
+    bool contains(const QString &text) const;   // exact, case-sensitive
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    bool m_checkable;
+    QString m_header;
+    QStringList m_texts;
+    QList<bool> m_checked;
+};
+
+} // namespace brinmoor::filelist

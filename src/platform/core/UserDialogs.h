@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace brinmoor {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Warning };
+enum class MessageAnswer { Ok, Yes, No };
+
+// Every modal box of the program goes through this interface, so commands
+// never open a dialog themselves: the window gets the real implementation,
+// tests a scripted one that records what was asked and answers from a queue.
+// GUI thread only.
+class UserDialogs
+{
+public:
+    virtual ~UserDialogs() = default;
+
+    // Shows text under title and waits for a button.
+    virtual MessageAnswer message(const QString &title, const QString &text,
+                                  MessageButtons buttons, MessageIcon icon) = 0;
+
+    // Asks for one line of text; nullopt when the user cancels.
+    virtual std::optional<QString> input(const QString &prompt, const QString &title,
+                                         const QString &defaultText) = 0;
+};
+
+} // namespace brinmoor

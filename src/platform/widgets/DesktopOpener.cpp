@@ -1,0 +1,12 @@
+#include "DesktopOpener.h"
+
+#include <QDesktopServices>
+
+namespace brinmoor {
+
+bool openWithDesktop(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace brinmoor
