@@ -1,0 +1,311 @@
+#include "CountRun.h"
+#include "ResultRows.h"
+#include "SharedOptions.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using namespace brinmoor::counting;
+
+namespace {
+
+// Everything a run reported, in arrival order.
+struct Recorder
+{
+    QStringList rows;
+    QList<int> counted;             // indices of fileCounted
+    QList<quint64> countedLines;
+    QList<QPair<int, QString>> failed;
+    QList<quint64> totals;
+    QList<bool> finished;
+    int progress = 0;
+
+    void attach(CountRun &run)
+    {
+        QObject::connect(&run, &CountRun::rowReady, &run, [this](const QString &r) { rows << r; });
+        QObject::connect(&run, &CountRun::fileCounted, &run, [this](int i, const QString &, quint64 n) {
+            counted << i;
+            countedLines << n;
+        });
+        QObject::connect(&run, &CountRun::fileFailed, &run,
+                         [this](int i, const QString &p, const QString &) { failed << qMakePair(i, p); });
+        QObject::connect(&run, &CountRun::totalCounted, &run, [this](quint64 t) { totals << t; });
+        QObject::connect(&run, &CountRun::finished, &run, [this](bool c) { finished << c; });
+        QObject::connect(&run, &CountRun::progress, &run, [this] { ++progress; });
+    }
+};
+
+// Hands out the first options for the first read block only, then the
+// second: a change "in the middle" that does not depend on timing.
+class SwitchingSource final : public OptionsSource
+{
+public:
+    SwitchingSource(const CountOptions &first, const CountOptions &then)
+        : m_first(prepareOptions(first))
+        , m_then(prepareOptions(then))
+    {
+    }
+    std::shared_ptr<const PreparedOptions> current() const override
+    {
+        return m_calls.fetch_add(1) == 0 ? m_first : m_then;
+    }
+
+private:
+    std::shared_ptr<const PreparedOptions> m_first, m_then;
+    mutable std::atomic<int> m_calls{0};
+};
+
+// Makes every read block take a while, so a run lasts long enough to be
+// cancelled, destroyed or watched, whatever the engine's speed.
+class SlowSource final : public OptionsSource
+{
+public:
+    explicit SlowSource(std::chrono::milliseconds delay)
+        : m_delay(delay)
+    {
+    }
+    std::shared_ptr<const PreparedOptions> current() const override
+    {
+        std::this_thread::sleep_for(m_delay);
+        return m_inner.current();
+    }
+
+private:
+    std::chrono::milliseconds m_delay;
+    FixedOptions m_inner{CountOptions{}};
+};
+
+} // namespace
+
+class CountRunTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    // Small files that each take one read block.
+    QStringList smallFiles(int count)
+    {
+        QStringList paths;
+        for (int i = 0; i < count; ++i)
+            paths << write(QStringLiteral("small%1.txt").arg(i), QByteArray("x\n").repeated(i % 7 + 1));
+        return paths;
+    }
+
+    static std::shared_ptr<const OptionsSource> plain() { return std::make_shared<FixedOptions>(CountOptions{}); }
+
+    static bool runToEnd(CountRun &run, int timeoutMs = 20000)
+    {
+        QSignalSpy done(&run, &CountRun::finished);
+        run.start();
+        return done.wait(timeoutMs);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // Rows, counts and failures arrive in list order; an empty file and a
+    // duplicate get their rows; a missing file fails and the run goes on.
+    void bothModesKeepListOrder_data()
+    {
+        QTest::addColumn<bool>("separate");
+        QTest::newRow("separate counts") << true;
+        QTest::newRow("one total") << false;
+    }
+    void bothModesKeepListOrder()
+    {
+        QFETCH(bool, separate);
+        const QString a = write("a.txt", "one\r\ntwo\r\nthree\r\n");
+        const QString empty = write("empty.txt", "");
+        const QString missing = m_dir.filePath("missing.txt");
+        const QString b = write("b.txt", "x\ny");
+        const QStringList paths{a, empty, missing, a, b};
+
+        CountRun run(paths, separate ? CountMode::Separate : CountMode::OneTotal, plain());
+        run.setJobs(2);
+        Recorder rec;
+        rec.attach(run);
+        QVERIFY(runToEnd(run));
+
+        QCOMPARE(rec.counted, (QList<int>{0, 1, 3, 4}));
+        QCOMPARE(rec.countedLines, (QList<quint64>{3, 0, 3, 2}));
+        QCOMPARE(rec.failed, (QList<QPair<int, QString>>{{2, missing}}));
+        QCOMPARE(rec.totals, QList<quint64>{8});
+        QCOMPARE(rec.finished, QList<bool>{false});
+        if (separate)
+            QCOMPARE(rec.rows, (QStringList{fileRow(3, a), fileRow(0, empty), fileRow(3, a), fileRow(2, b)}));
+        else
+            QCOMPARE(rec.rows, QStringList{totalRow(8)});
+        QVERIFY(!run.isRunning());
+    }
+
+    // A big first file finishes after the small ones behind it; the rows
+    // still come out in list order.
+    void orderSurvivesOutOfOrderCompletion()
+    {
+        QStringList paths{write("big.txt", QByteArray("line of text\n").repeated(1 << 20))};
+        paths += smallFiles(300);
+        CountRun run(paths, CountMode::Separate, plain());
+        run.setJobs(2);
+        Recorder rec;
+        rec.attach(run);
+        QVERIFY(runToEnd(run));
+        QCOMPARE(rec.rows.size(), paths.size());
+        QCOMPARE(rec.rows.first(), fileRow(1 << 20, paths.first()));
+        for (int i = 0; i < paths.size(); ++i) {
+            QCOMPARE(rec.counted.at(i), i);
+            QVERIFY(rec.rows.at(i).endsWith(paths.at(i)));
+        }
+        QCOMPARE(rec.rows.last(), fileRow(299 % 7 + 1, paths.last()));
+    }
+
+    // The run reads its options source for every block, not once.
+    void optionsChangeAppliesMidFile()
+    {
+        // 4M lines, every other one blank: 4M before, 2M after the change.
+        const QString path = write("halfblank.txt", QByteArray("text\n\n").repeated(1 << 21));
+        CountOptions before;
+        CountOptions after;
+        after.excludeBlank = true;
+        CountRun run({path}, CountMode::OneTotal, std::make_shared<SwitchingSource>(before, after));
+        Recorder rec;
+        rec.attach(run);
+        QVERIFY(runToEnd(run));
+        QCOMPARE(rec.totals.size(), 1);
+        QVERIFY2(rec.totals.first() > 2u << 20 && rec.totals.first() < 4u << 20,
+                 qPrintable(QString::number(rec.totals.first())));
+    }
+
+    void sharedOptionsSwapSnapshots()
+    {
+        CountOptions words;
+        words.excludeWords = {QStringLiteral(" foo ")};
+        SharedOptions shared;
+        const auto first = shared.current();
+        shared.set(words);
+        QCOMPARE(shared.options(), words);
+        QVERIFY(shared.current() != first);   // a new snapshot...
+        QVERIFY(first);                       // ...while the old one stays usable
+        QCOMPARE(shared.current(), shared.current());
+
+        // The live source counts what was set last.
+        const QString path = write("foo.txt", "foo\nbar\nxFOOy\n");
+        auto source = std::make_shared<SharedOptions>();
+        source->set(words);
+        CountRun run({path}, CountMode::OneTotal, source);
+        Recorder rec;
+        rec.attach(run);
+        QVERIFY(runToEnd(run));
+        QCOMPARE(rec.totals, QList<quint64>{1});
+    }
+
+    void cancelStopsPromptly()
+    {
+        const QStringList paths = smallFiles(400);
+        CountRun run(paths, CountMode::Separate, std::make_shared<SlowSource>(std::chrono::milliseconds(5)));
+        run.setJobs(2);
+        Recorder rec;
+        rec.attach(run);
+        connect(&run, &CountRun::fileCounted, &run, &CountRun::cancel);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(runToEnd(run));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));   // 400 × 5 ms / 2 otherwise
+        QCOMPARE(rec.finished, QList<bool>{true});
+        QCOMPARE(rec.counted.size(), 1);   // nothing after the cancel
+        QCOMPARE(rec.rows.size(), 1);
+        QVERIFY(rec.totals.isEmpty());
+        QVERIFY(!run.isRunning());
+    }
+
+    void cancelBeforeStartAndNoneMode()
+    {
+        const QStringList paths = smallFiles(3);
+        {
+            CountRun run(paths, CountMode::Separate, plain());
+            Recorder rec;
+            rec.attach(run);
+            run.cancel();
+            QVERIFY(runToEnd(run));
+            QCOMPARE(rec.finished, QList<bool>{true});
+            QVERIFY(rec.rows.isEmpty() && rec.counted.isEmpty() && rec.totals.isEmpty());
+        }
+        {
+            CountRun run(paths, CountMode::None, plain());
+            Recorder rec;
+            rec.attach(run);
+            QVERIFY(runToEnd(run));
+            QCOMPARE(rec.finished, QList<bool>{false});
+            QVERIFY(rec.rows.isEmpty() && rec.counted.isEmpty() && rec.totals.isEmpty());
+        }
+        {
+            // An empty list in one-count mode still gives its total row.
+            CountRun run({}, CountMode::OneTotal, plain());
+            Recorder rec;
+            rec.attach(run);
+            QVERIFY(runToEnd(run));
+            QCOMPARE(rec.rows, QStringList{totalRow(0)});
+            QCOMPARE(rec.finished, QList<bool>{false});
+        }
+    }
+
+    // The window may close mid-run: the destructor cancels and joins, and
+    // nothing queued by the workers is delivered to a dead object.
+    void destroyMidRun()
+    {
+        const QStringList paths = smallFiles(200);
+        auto run = std::make_unique<CountRun>(paths, CountMode::Separate,
+                                              std::make_shared<SlowSource>(std::chrono::milliseconds(3)));
+        run->setJobs(2);
+        QSignalSpy counted(run.get(), &CountRun::fileCounted);
+        run->start();
+        QVERIFY(counted.wait(5000));
+        run.reset();
+        QTest::qWait(50);   // let any stray queued call surface
+
+        CountRun never(paths, CountMode::Separate, plain());   // destroyed without start
+    }
+
+    void progressIsThrottled()
+    {
+        const QStringList paths = smallFiles(250);
+        CountRun run(paths, CountMode::OneTotal, std::make_shared<SlowSource>(std::chrono::milliseconds(4)));
+        run.setJobs(1);
+        bool consistent = true;
+        connect(&run, &CountRun::progress, &run, [&](int index, int count, const QString &path, quint64) {
+            consistent = consistent && count == paths.size() && index >= 0 && index < count
+                && path == paths.at(index);
+        });
+        Recorder rec;
+        rec.attach(run);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(runToEnd(run));
+        const double seconds = clock.elapsed() / 1000.0;
+        QVERIFY(consistent);
+        QVERIFY2(rec.progress >= 3, qPrintable(QString::number(rec.progress)));
+        QVERIFY2(rec.progress <= 35 * seconds + 2,
+                 qPrintable(QStringLiteral("%1 in %2 s").arg(rec.progress).arg(seconds)));
+    }
+};
+
+QTEST_GUILESS_MAIN(CountRunTest)
+#include "CountRunTest.moc"
