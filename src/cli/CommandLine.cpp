@@ -1,0 +1,112 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+
+namespace brinmoor::cli {
+
+namespace {
+
+// Enough for any machine; a typo such as -j 10000000 must not start that
+// many threads.
+constexpr int MaxJobs = 1024;
+
+} // namespace
+
+ParsedCommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Counts the lines of text files. A folder adds every file below it, level by level."));
+    const QCommandLineOption separate({QStringLiteral("s"), QStringLiteral("separate")},
+                                      QStringLiteral("One row per file instead of the single total row."));
+    const QCommandLineOption blank({QStringLiteral("b"), QStringLiteral("exclude-blank")},
+                                   QStringLiteral("Lines of spaces only do not count."));
+    const QCommandLineOption exclude({QStringLiteral("x"), QStringLiteral("exclude")},
+                                     QStringLiteral("Lines containing WORD do not count (repeatable)."),
+                                     QStringLiteral("WORD"));
+    const QCommandLineOption filesFrom(QStringLiteral("files-from"),
+                                       QStringLiteral("Read paths from FILE, one a line (- for standard input)."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption null({QStringLiteral("0"), QStringLiteral("null")},
+                                  QStringLiteral("With --files-from, paths are NUL-separated."));
+    const QCommandLineOption ext({QStringLiteral("e"), QStringLiteral("ext")},
+                                 QStringLiteral("For folders, only files matching *.EXT."), QStringLiteral("EXT"));
+    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")},
+                                  QStringLiteral("Worker threads (default: every core)."), QStringLiteral("N"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("Output: text (the result rows), csv or json."),
+                                    QStringLiteral("FORMAT"), QStringLiteral("text"));
+    // Our own help and version options: QCommandLineParser's would exit
+    // the process, which the tests that call this cannot have.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    for (const QCommandLineOption *o : {&separate, &blank, &exclude, &filesFrom, &null, &ext, &jobs, &format, &help,
+                                        &version})
+        parser.addOption(*o);
+    parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files and folders to count."),
+                                 QStringLiteral("PATH..."));
+
+    ParsedCommandLine result;
+    auto usageError = [&result](const QString &message) {
+        result.action = ParsedCommandLine::Action::UsageError;
+        result.text = message;
+        return result;
+    };
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        result.action = ParsedCommandLine::Action::Help;
+        // The usage line names the program as installed, not as started.
+        QString text = parser.helpText();
+        const qsizetype endOfUsage = text.indexOf(QLatin1Char('\n'));
+        text.replace(0, endOfUsage, QStringLiteral("Usage: brinmoor-count [options] PATH..."));
+        if (!text.endsWith(QLatin1Char('\n')))
+            text += QLatin1Char('\n');
+        result.text = text;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = ParsedCommandLine::Action::Version;
+        result.text = QStringLiteral("brinmoor-count " BRINMOOR_VERSION "\n");
+        return result;
+    }
+
+    CountCommand &c = result.command;
+    c.separate = parser.isSet(separate);
+    c.options.excludeBlank = parser.isSet(blank);
+    c.options.excludeWords = parser.values(exclude);
+    c.filesFrom = parser.values(filesFrom);
+    c.nullSeparated = parser.isSet(null);
+    c.paths = parser.positionalArguments();
+    if (parser.isSet(ext)) {
+        c.extension = parser.value(ext);
+        if (c.extension.startsWith(QLatin1Char('.')))   // -e .txt means what -e txt means
+            c.extension.remove(0, 1);
+    }
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        c.jobs = parser.value(jobs).toInt(&ok);
+        if (!ok || c.jobs < 1 || c.jobs > MaxJobs)
+            return usageError(QStringLiteral("--jobs needs a whole number from 1 to %1, not '%2'.")
+                                  .arg(MaxJobs)
+                                  .arg(parser.value(jobs)));
+    }
+    const QString f = parser.value(format);
+    if (f == QLatin1String("text"))
+        c.format = OutputFormat::Text;
+    else if (f == QLatin1String("csv"))
+        c.format = OutputFormat::Csv;
+    else if (f == QLatin1String("json"))
+        c.format = OutputFormat::Json;
+    else
+        return usageError(QStringLiteral("--format must be text, csv or json, not '%1'.").arg(f));
+    if (c.nullSeparated && c.filesFrom.isEmpty())
+        return usageError(QStringLiteral("-0/--null only applies to --files-from."));
+    if (c.paths.isEmpty() && c.filesFrom.isEmpty())
+        return usageError(QStringLiteral("No paths given."));
+    result.action = ParsedCommandLine::Action::Count;
+    return result;
+}
+
+} // namespace brinmoor::cli

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "CountOptions.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace brinmoor::cli {
+
+enum class OutputFormat { Text, Csv, Json };
+
+// What brinmoor-count was asked to do, once the arguments are understood.
+struct CountCommand
+{
+    bool separate = false;
+    counting::CountOptions options;
+    QStringList paths;        // files and folders, in argument order
+    QStringList filesFrom;    // list files to read more paths from ("-" is standard input)
+    bool nullSeparated = false;
+    QString extension;        // empty: every file of a folder argument
+    int jobs = 0;             // 0: every core
+    OutputFormat format = OutputFormat::Text;
+};
+
+struct ParsedCommandLine
+{
+    enum class Action { Count, Help, Version, UsageError };
+    Action action = Action::UsageError;
+    CountCommand command;
+    QString text;   // the help or version text, or what is wrong with the arguments
+};
+
+// arguments as QCoreApplication::arguments() gives them, program name first.
+ParsedCommandLine parseCommandLine(const QStringList &arguments);
+
+} // namespace brinmoor::cli
