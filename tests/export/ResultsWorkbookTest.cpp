@@ -1,0 +1,143 @@
+#include "QtPrinters.h"
+
+#include <ResultsWorkbook.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace brinmoor;
+using namespace brinmoor::exports;
+
+namespace {
+
+QString S(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// Has the spreadsheet program read each workbook and write its first sheet
+// as CSV (comma, double quotes, UTF-8, text cells quoted, so a text "007"
+// and a number 7 look different). Answers one CSV text per workbook, or
+// nothing when the program is not installed.
+std::optional<QStringList> readBack(const QStringList &workbooks, const QString &outDir)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (program.isEmpty())
+        return std::nullopt;
+    QTemporaryDir profile;
+    QProcess process;
+    QStringList arguments{QStringLiteral("--headless"),
+                          QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+                          QStringLiteral("--convert-to"),
+                          QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true"),
+                          QStringLiteral("--outdir"),
+                          outDir};
+    arguments += workbooks;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(120000)) << "the spreadsheet program did not finish";
+    QStringList csv;
+    for (const QString &workbook : workbooks) {
+        QFile file(QDir(outDir).filePath(QFileInfo(workbook).completeBaseName() + QStringLiteral(".csv")));
+        csv.append(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll())
+                                                  : QStringLiteral("<no CSV: ") + QString::fromLocal8Bit(process.readAllStandardError()) + u'>');
+    }
+    return csv;
+}
+
+} // namespace
+
+TEST(ResultsWorkbook, TheSpreadsheetProgramReadsTheSheetLayout)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+
+    const TableSource table({S("Name"), S(" Value")},
+                            {{{S("a=b"), S("=1+2")}, true},
+                             {{S("skipped"), S("x")}, false},
+                             {{S("007"), S("===")}, true},
+                             {{S("=SUM(1)"), S("1=2=3")}, true},
+                             {{S(" lead "), S("caf\xC3\xA9")}, true}});
+    const QString tablePath = dir.filePath(S("table.xlsx"));
+    QList<int> percents;
+    EXPECT_EQ(writeResultsWorkbook(table, tablePath, [&](int p) { percents.append(p); }), QList<Failure>{});
+    ASSERT_FALSE(percents.isEmpty());
+    EXPECT_TRUE(std::is_sorted(percents.cbegin(), percents.cend()));
+    EXPECT_EQ(percents.last(), 100);
+
+    const ResultRowsSource results(S(" Results"), {{S("3 lines - /a"), true}, {S("4 lines - /b"), false}, {S("5 lines - /c"), true}});
+    const WorkbookFile made = createResultsWorkbook(results);
+    EXPECT_EQ(made.failures, QList<Failure>{});
+    ASSERT_TRUE(QFileInfo(made.path).isFile());
+    EXPECT_TRUE(made.path.endsWith(S(".xlsx")));
+    EXPECT_TRUE(made.path.startsWith(QDir::tempPath()));
+
+    const auto csv = readBack({tablePath, made.path}, dir.path());
+    QDir(QFileInfo(made.path).absolutePath()).removeRecursively();
+    if (!csv)
+        GTEST_SKIP() << "soffice is not installed (Debian package libreoffice-calc-nogui); cannot read the workbook back";
+
+    // Header in row 1, list row j in sheet row j + 1, the unchecked row left
+    // empty, "=" kept in column 1 and removed from column 2, all cells text.
+    EXPECT_EQ(csv->at(0), S("\"Name\",\" Value\"\n"
+                            "\"a=b\",\"1+2\"\n"
+                            ",\n"
+                            "\"007\",\n"
+                            "\"=SUM(1)\",\"123\"\n"
+                            "\" lead \",\"caf\xC3\xA9\"\n"));
+    EXPECT_EQ(csv->at(1), S("\" Results\"\n"
+                            "\"3 lines - /a\"\n"
+                            "\n"
+                            "\"5 lines - /c\"\n"));
+}
+
+TEST(ResultsWorkbook, AnEmptyListMakesNothing)
+{
+    const WorkbookFile made = createResultsWorkbook(ResultRowsSource(S(" Results"), {}));
+    EXPECT_TRUE(made.path.isEmpty());
+    EXPECT_TRUE(made.failures.isEmpty());
+}
+
+TEST(ResultsWorkbook, CellsTooLongForASheetGiveOneFailureAndTheRestIsWritten)
+{
+    QTemporaryDir dir;
+    const QString tooLong(40000, u'x');
+    const TableSource table({S("A"), S("B")},
+                            {{{tooLong, tooLong}, true}, {{S("fine"), S("fine")}, true}});
+    const QString path = dir.filePath(S("long.xlsx"));
+    const QList<Failure> failures = writeResultsWorkbook(table, path);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_EQ(failures.first().location, QString::fromLatin1(location::SaveExcelFile));
+    EXPECT_TRUE(failures.first().description.contains(S("(row 2, column 1)"))) << failures.first().description.toStdString();
+    EXPECT_TRUE(failures.first().description.contains(S("1 more cells"))) << failures.first().description.toStdString();
+    EXPECT_TRUE(QFileInfo(path).isFile());
+}
+
+TEST(ResultsWorkbook, AWorkbookThatCannotBeCreatedIsReported)
+{
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(S("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString path = dir.filePath(S("plain/results.xlsx"));
+    const QList<Failure> failures =
+        writeResultsWorkbook(ResultRowsSource(S(" Results"), {{S("1 lines - /a"), true}}), path);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.first().description.startsWith(path + u':')) << failures.first().description.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST(ResultsWorkbook, ColumnWidthsFollowTheLongestTextUpToTheSheetLimit)
+{
+    EXPECT_EQ(workbookColumnWidth(0), 0.0);
+    EXPECT_GE(workbookColumnWidth(8), 9.0);
+    EXPECT_LT(workbookColumnWidth(8), workbookColumnWidth(9));
+    EXPECT_GE(workbookColumnWidth(60), 60.0);
+    EXPECT_EQ(workbookColumnWidth(1000), 255.0);
+}
