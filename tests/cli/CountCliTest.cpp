@@ -1,0 +1,311 @@
+#include "FolderWalk.h"
+#include "ResultRows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using brinmoor::counting::fileRow;
+using brinmoor::counting::totalRow;
+
+namespace {
+
+struct Result
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+
+    QStringList lines() const
+    {
+        QStringList rows = QString::fromUtf8(out).split(QLatin1Char('\n'));
+        if (!rows.isEmpty() && rows.last().isEmpty())
+            rows.removeLast();
+        return rows;
+    }
+};
+
+Result runProgram(const QStringList &arguments, const QByteArray &input = {})
+{
+    QProcess process;
+    process.start(QStringLiteral(BRINMOOR_COUNT_EXE), arguments);
+    if (!process.waitForStarted())
+        qFatal("cannot start brinmoor-count");
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(30000);
+    Result r;
+    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = process.readAllStandardOutput();
+    r.err = process.readAllStandardError();
+    return r;
+}
+
+// RFC 4180 records: quoted fields may hold commas, quotes and line breaks.
+QList<QStringList> parseCsv(const QByteArray &bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"'))
+                field += text.at(++i);
+            else if (c == QLatin1Char('"'))
+                quoted = false;
+            else
+                field += c;
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            record << field;
+            field.clear();
+        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+            record << field;
+            records << record;
+            record.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+} // namespace
+
+class CountCliTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_a, m_b, m_blanks, m_tree;
+    QHash<QString, quint64> m_treeLines;   // by the path the walk gives
+
+    QString write(const QString &relative, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_a = write("a.txt", "alpha\nbeta\ngamma\n");          // 3
+        m_b = write("b.log", "one\r\nTWO\r\nthree");           // 3
+        m_blanks = write("blanks.txt", "x\n   \n\ny\n");      // 4, 2 without blanks
+        m_tree = m_dir.filePath("tree");
+        for (const auto &[name, lines] : std::initializer_list<std::pair<QString, int>>{
+                 {"top.txt", 2}, {"top.md", 1}, {"sub/inner.txt", 3}, {"sub/deeper/last.txt", 1},
+                 {"other/o.md", 2}, {"odd/c,om\"ma.txt", 1}}) {
+            const QString path = write("tree/" + name, QByteArray("1\n").repeated(lines));
+            m_treeLines.insert(QDir::toNativeSeparators(path), quint64(lines));
+        }
+    }
+
+    void totalAndSeparateRows()
+    {
+        Result r = runProgram({m_a, m_b, m_a});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines(), QStringList{totalRow(9)});
+        QVERIFY(r.err.isEmpty());
+
+        r = runProgram({QStringLiteral("--separate"), m_a, m_b, m_a});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines(), (QStringList{fileRow(3, m_a), fileRow(3, m_b), fileRow(3, m_a)}));
+    }
+
+    void countOptions()
+    {
+        QCOMPARE(runProgram({QStringLiteral("-s"), m_blanks}).lines(), QStringList{fileRow(4, m_blanks)});
+        QCOMPARE(runProgram({QStringLiteral("-s"), QStringLiteral("-b"), m_blanks}).lines(),
+                 QStringList{fileRow(2, m_blanks)});
+        QCOMPARE(runProgram({QStringLiteral("--exclude-blank"), m_blanks}).lines(), QStringList{totalRow(2)});
+        // Repeatable, case-insensitive, a substring anywhere in the line.
+        QCOMPARE(runProgram({QStringLiteral("-x"), QStringLiteral("ET"), QStringLiteral("--exclude=two"), m_a, m_b})
+                     .lines(),
+                 QStringList{totalRow(4)});
+        QCOMPARE(runProgram({QStringLiteral("-sbx"), QStringLiteral("y"), m_blanks}).lines(),
+                 QStringList{fileRow(1, m_blanks)});
+    }
+
+    // A folder adds its files in the walk's order and with its filter; the
+    // argument order around it is kept.
+    void folderArguments()
+    {
+        const QStringList all = brinmoor::filelist::walkFolder(m_tree);
+        QVERIFY(all.size() >= 5);
+        QStringList expected{fileRow(3, m_a)};
+        for (const QString &path : all) {
+            QVERIFY2(m_treeLines.contains(path), qPrintable(path));
+            expected << fileRow(m_treeLines.value(path), path);
+        }
+        expected << fileRow(3, m_b);
+        Result r = runProgram({QStringLiteral("-s"), m_a, m_tree, m_b});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines(), expected);
+
+        const QStringList txt = brinmoor::filelist::walkFolder(m_tree, QStringLiteral("*.txt"));
+        QVERIFY(!txt.isEmpty() && txt.size() < all.size());
+        for (const QString &ext : {QStringLiteral("txt"), QStringLiteral(".txt")}) {
+            r = runProgram({QStringLiteral("-s"), QStringLiteral("-e"), ext, m_tree});
+            QCOMPARE(r.lines().size(), txt.size());
+            for (int i = 0; i < txt.size(); ++i)
+                QVERIFY(r.lines().at(i).endsWith(QStringLiteral(" - ") + txt.at(i)));
+        }
+        // -e filters folders only; a file argument is taken as given.
+        QCOMPARE(runProgram({QStringLiteral("-s"), QStringLiteral("-e"), QStringLiteral("md"), m_a}).lines(),
+                 QStringList{fileRow(3, m_a)});
+    }
+
+    void pathLists()
+    {
+        const QStringList expected{fileRow(3, m_b), fileRow(3, m_a)};
+        Result r = runProgram({QStringLiteral("-s"), QStringLiteral("--files-from"), QStringLiteral("-")},
+                              (m_b + "\n\n" + m_a + "\r\n").toUtf8());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines(), expected);
+
+        // NUL-separated, so a name may hold a line break.
+        const QString odd = write("line\nbreak.txt", "1\n2\n3\n4\n5\n");
+        r = runProgram({QStringLiteral("-s0"), QStringLiteral("--files-from"), QStringLiteral("-")},
+                       (m_b + QChar(0) + odd + QChar(0)).toUtf8());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(QString::fromUtf8(r.out), fileRow(3, m_b) + "\n" + fileRow(5, odd) + "\n");
+
+        const QString list = write("list.txt", (m_a + "\n" + m_tree + "\n").toUtf8());
+        r = runProgram({QStringLiteral("--files-from"), list, m_b});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines(), QStringList{totalRow(3 + 3 + 10)});
+
+        r = runProgram({QStringLiteral("--files-from"), m_dir.filePath("no-such-list")});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.startsWith("brinmoor-count: " + m_dir.filePath("no-such-list").toUtf8() + ": "));
+    }
+
+    // Both modes give per-file counts and the total; a failed file is
+    // missing from the records but named in json's failures.
+    void csvAndJson_data()
+    {
+        QTest::addColumn<QStringList>("mode");
+        QTest::newRow("one total") << QStringList{};
+        QTest::newRow("separate") << QStringList{QStringLiteral("-s")};
+    }
+    void csvAndJson()
+    {
+        QFETCH(QStringList, mode);
+        const QString odd = m_dir.filePath("tree/odd/c,om\"ma.txt");
+        const QString missing = m_dir.filePath("missing.txt");
+
+        Result r = runProgram(mode + QStringList{QStringLiteral("--format"), QStringLiteral("csv"), m_a, odd, missing, m_b});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(parseCsv(r.out), (QList<QStringList>{{"kind", "path", "lines"},
+                                                      {"file", m_a, "3"},
+                                                      {"file", odd, "1"},
+                                                      {"file", m_b, "3"},
+                                                      {"total", "", "7"}}));
+
+        r = runProgram(mode + QStringList{QStringLiteral("--format=json"), m_a, odd, missing, m_b});
+        QCOMPARE(r.status, 1);
+        QJsonParseError error;
+        const QJsonObject doc = QJsonDocument::fromJson(r.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        const QJsonArray files = doc.value("files").toArray();
+        QCOMPARE(files.size(), 3);
+        QCOMPARE(files.at(1).toObject().value("path").toString(), odd);
+        QCOMPARE(files.at(1).toObject().value("lines").toInteger(), 1);
+        QCOMPARE(files.at(2).toObject().value("path").toString(), m_b);
+        QCOMPARE(doc.value("total").toInteger(), 7);
+        const QJsonArray failures = doc.value("failures").toArray();
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(failures.at(0).toObject().value("path").toString(), missing);
+        QVERIFY(!failures.at(0).toObject().value("reason").toString().isEmpty());
+    }
+
+    void failingFileKeepsTheOthers()
+    {
+        const QString missing = m_dir.filePath("missing.txt");
+        Result r = runProgram({QStringLiteral("-s"), m_a, missing, m_tree + "/top.txt", m_b});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.lines().size(), 3);
+        QCOMPARE(r.lines().first(), fileRow(3, m_a));
+        QCOMPARE(r.lines().last(), fileRow(3, m_b));
+        const QStringList err = QString::fromUtf8(r.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(err.size(), 1);
+        QVERIFY2(err.first().startsWith(QStringLiteral("brinmoor-count: ") + missing + QStringLiteral(": "))
+                     && err.first().size() > QStringLiteral("brinmoor-count: ").size() + missing.size() + 2,
+                 qPrintable(err.first()));
+        // The total mode counts the rest and still fails.
+        r = runProgram({m_a, missing});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.lines(), QStringList{totalRow(3)});
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("unknown option") << QStringList{"--bogus", "x"} << "bogus";
+        QTest::newRow("missing value") << QStringList{"x", "--exclude"} << "exclude";
+        QTest::newRow("jobs not a number") << QStringList{"-j", "many", "x"} << "many";
+        QTest::newRow("jobs zero") << QStringList{"--jobs=0", "x"} << "jobs";
+        QTest::newRow("bad format") << QStringList{"--format", "xml", "x"} << "xml";
+        QTest::newRow("no paths") << QStringList{"-s"} << "paths";
+        QTest::newRow("null without list") << QStringList{"-0", "x"} << "files-from";
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, named);
+        const Result r = runProgram(arguments);
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("brinmoor-count: ") && QString::fromUtf8(r.err).contains(named),
+                 r.err.constData());
+    }
+
+    void helpAndVersion()
+    {
+        Result r = runProgram({QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        for (const char *option : {"--separate", "--exclude-blank", "--exclude", "--files-from", "--null", "--ext",
+                                   "--jobs", "--format", "--version"})
+            QVERIFY2(r.out.contains(option), option);
+        r = runProgram({QStringLiteral("--version")});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("brinmoor-count "));
+    }
+
+    // Many files over several threads come out in argument order.
+    void manyFilesInOrder()
+    {
+        QStringList paths;
+        QStringList expected;
+        for (int i = 0; i < 400; ++i) {
+            paths << write(QStringLiteral("many/f%1.txt").arg(i), QByteArray("l\n").repeated(i % 5));
+            expected << fileRow(quint64(i % 5), paths.last());
+        }
+        const Result r = runProgram(QStringList{QStringLiteral("-s"), QStringLiteral("-j"), QStringLiteral("3")} + paths);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines(), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(CountCliTest)
+#include "CountCliTest.moc"
