@@ -1,0 +1,141 @@
+#pragma once
+
+#include "BusyState.h"
+
+#include <QCursor>
+#include <QStringList>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QTreeView;
+
+namespace brinmoor {
+class SettingsStore;
+class UserDialogs;
+namespace counting {
+class CountRun;
+class SharedOptions;
+} // namespace counting
+namespace filelist {
+class TextListModel;
+}
+} // namespace brinmoor
+
+namespace brinmoor::app {
+
+class CaptionProgressBar;
+class ErrorReporter;
+
+// What the window needs from outside; tests replace every part.
+struct WindowServices
+{
+    UserDialogs *dialogs = nullptr;
+    SettingsStore *settings = nullptr;
+    // Where the skin, the pointer image and the sample folder are looked for.
+    QString programFolder;
+    // The web site of the occasional start-up visit; empty opens nothing.
+    QString websiteAddress;
+    // A whole number from 1 to 100; the site is opened on 7.
+    std::function<int()> drawVisit;
+    std::function<void(const QUrl &)> openUrl;
+    // Worker threads of a counting run; 0 uses every core.
+    int countJobs = 0;
+};
+
+// The program's only working window. Controls keep their designer names as
+// object names (ListView1, PushButton12, Check3, ...). GUI thread only.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(WindowServices services, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up steps, each under the start-up's error report; call once
+    // before showing the window.
+    void startUp();
+
+    filelist::TextListModel &fileList() const { return *m_fileModel; }
+    filelist::TextListModel &wordList() const { return *m_wordModel; }
+    filelist::TextListModel &results() const { return *m_resultModel; }
+    BusyState &busy() { return m_busy; }
+    ErrorReporter &errorReporter() const { return *m_reporter; }
+    const counting::SharedOptions &countOptions() const { return *m_options; }
+    QString applicationTitle() const { return m_appTitle; }
+    bool isCounting() const { return m_counting; }
+    QCursor handCursor() const { return m_handCursor; }
+
+    // The commands, as the buttons call them.
+    void startCounting();
+    void addOneEntry();
+    void deleteSelectedEntry();
+    void clearWords();
+    void loadSampleWords();
+
+    // A text of the application's own (no icon, OK, the application title).
+    void tell(const QString &text);
+
+signals:
+    // After a run's "Done." box closed (or straight after the run, when the
+    // window is closing).
+    void countingFinished();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void setHandCursor(const QCursor &cursor);
+    bool ExcludeWordExists(const QString &text) const;
+    void removeSelectedWord(bool reportMissingSelection);
+    void blankOptionClicked();
+    void countModeClicked();
+    void writeSetting(const char *key, const QString &value);
+    void updateCountOptions();
+    void flushPendingRows();
+    void showProgress(int index, const QString &path, quint64 lineIndex);
+    void runFinished(bool cancelled);
+    void endRun(bool showDone);
+    void saveWords();
+
+    WindowServices m_services;
+    std::unique_ptr<ErrorReporter> m_reporter;
+    BusyState m_busy;
+    std::shared_ptr<counting::SharedOptions> m_options;
+    QString m_appTitle;
+    QCursor m_handCursor;
+
+    filelist::TextListModel *m_fileModel = nullptr;
+    filelist::TextListModel *m_wordModel = nullptr;
+    filelist::TextListModel *m_resultModel = nullptr;
+
+    QTreeView *m_fileView = nullptr;
+    QTreeView *m_wordView = nullptr;
+    QTreeView *m_resultView = nullptr;
+    QGroupBox *m_blankFrame = nullptr;
+    QGroupBox *m_modeFrame = nullptr;
+    QCheckBox *m_check3 = nullptr;
+    QRadioButton *m_option1 = nullptr;
+    QRadioButton *m_option2 = nullptr;
+    CaptionProgressBar *m_progress = nullptr;
+    QList<QPushButton *> m_handButtons;
+
+    // The running count; the lease keeps the busy pointer up meanwhile.
+    counting::CountRun *m_run = nullptr;
+    BusyState::Lease m_runBusy;
+    bool m_counting = false;
+    bool m_closing = false;
+    QStringList m_pendingRows;
+    QTimer *m_rowFlush = nullptr;
+};
+
+} // namespace brinmoor::app

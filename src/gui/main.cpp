@@ -1,0 +1,63 @@
+#include "MainWindow.h"
+#include "SelfTest.h"
+
+#include "DesktopOpener.h"
+#include "Paths.h"
+#include "SettingsStore.h"
+#include "WidgetDialogs.h"
+
+#include <QApplication>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QTimer>
+
+using namespace brinmoor;
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Kelmarsh"));
+    QApplication::setApplicationName(QStringLiteral("Brinmoor"));
+
+    // --self-test opens the window with unattended boxes and settings of its
+    // own, checks it and quits: the smoke test of the build.
+    const bool selfTest = application.arguments().contains(QStringLiteral("--self-test"));
+    if (selfTest)
+        QStandardPaths::setTestModeEnabled(true);
+
+    SettingsStore settings;
+    WidgetDialogs widgetDialogs;
+    app::UnattendedDialogs unattended;
+    UserDialogs &dialogs = selfTest ? static_cast<UserDialogs &>(unattended) : widgetDialogs;
+
+    app::MainWindow window(app::WindowServices{
+        .dialogs = &dialogs,
+        .settings = &settings,
+        .programFolder = programFolder(),
+        .websiteAddress = selfTest ? QString() : QStringLiteral(BRINMOOR_WEBSITE_URL),
+        .drawVisit = [] { return int(QRandomGenerator::global()->bounded(1, 101)); },
+        .openUrl = [](const QUrl &url) { openWithDesktop(url); },
+        .countJobs = 0,
+    });
+    widgetDialogs.setParent(&window);
+    window.startUp();
+    window.show();
+
+    if (!selfTest)
+        return application.exec();
+
+    int status = 0;
+    QTimer::singleShot(200, &window, [&] {
+        const QStringList problems = app::selfTestProblems(window);
+        for (const QString &problem : problems)
+            QTextStream(stderr) << "brinmoor --self-test: " << problem << '\n';
+        status = problems.isEmpty() ? 0 : 1;
+        window.close();
+        application.quit();
+    });
+    application.exec();
+    if (status == 0)
+        QTextStream(stdout) << "brinmoor --self-test: window OK\n";
+    return status;
+}

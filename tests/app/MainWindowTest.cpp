@@ -1,0 +1,673 @@
+#include "ApplicationTitle.h"
+#include "CaptionProgressBar.h"
+#include "ErrorReport.h"
+#include "MainWindow.h"
+#include "SampleSet.h"
+#include "ScriptedDialogs.h"
+#include "SettingsStore.h"
+#include "SharedOptions.h"
+#include "TextListModel.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QImageWriter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace brinmoor;
+using app::MainWindow;
+
+namespace {
+
+QString reportText(const QString &description, const char *location, int step)
+{
+    return description + QStringLiteral("\r\n") + QLatin1String(location) + QStringLiteral("at line ")
+        + QString::number(step) + QStringLiteral("\r\rPlease email screenshot of this message to ")
+        + supportAddress();
+}
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startUpWithAnEmptyStore();
+    void layoutMatchesTheDesign();
+    void startUpWithAFilledStore();
+    void storedValuesAreConverted_data();
+    void storedValuesAreConverted();
+    void anUnreadableOptionIsReportedAndKeepsItsDesignState();
+    void aDamagedStoreGivesDefaultsAndOneReport();
+    void skinAndHandPointerFromBesideTheProgram();
+    void theWebSiteOpensOnlyOnSevenWithAnAddress();
+    void sampleSetIsRecordedOnce();
+    void applicationTitleRule();
+
+    void addOneEntry();
+    void removalIsBlockedWhileBusyButAddingIsNot();
+    void deleteWithoutSelectionIsReported();
+    void countOptionsWriteTheirKeys();
+    void closingSavesTheWordsAndStartUpRestoresThem();
+
+    void emptyFileListSaysNoFilesAdded();
+    void wholeRunInBothModes();
+    void neitherModeClearsAndSaysDone();
+    void duringARun();
+    void closingDuringARunCancelsIt();
+
+private:
+    MainWindow &makeWindow(int draw = 1);
+    QString writeFile(const QString &name, const QByteArray &bytes);
+    QString program(const QString &name) const { return m_dir->filePath(QStringLiteral("program/") + name); }
+    template <class T>
+    T *child(const char *name) const
+    {
+        T *w = m_window->findChild<T *>(QLatin1String(name));
+        if (!w)
+            qFatal("no child %s", name);
+        return w;
+    }
+    QString stored(const char *key) { return m_settings->read(QLatin1String(key), QStringLiteral("<missing>")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<MainWindow> m_window;
+    QList<QUrl> m_opened;
+    QString m_address;
+};
+
+void MainWindowTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("program")));
+    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Brinmoor.conf")));
+    m_dialogs = std::make_unique<ScriptedDialogs>();
+    m_opened.clear();
+    m_address.clear();
+}
+
+void MainWindowTest::cleanup()
+{
+    m_window.reset();
+    m_settings.reset();
+    m_dir.reset();
+}
+
+MainWindow &MainWindowTest::makeWindow(int draw)
+{
+    m_window.reset();
+    m_window = std::make_unique<MainWindow>(app::WindowServices{
+        .dialogs = m_dialogs.get(),
+        .settings = m_settings.get(),
+        .programFolder = m_dir->filePath(QStringLiteral("program")),
+        .websiteAddress = m_address,
+        .drawVisit = [draw] { return draw; },
+        .openUrl = [this](const QUrl &url) { m_opened.append(url); },
+        .countJobs = 2,
+    });
+    m_window->startUp();
+    return *m_window;
+}
+
+QString MainWindowTest::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+    return QDir::toNativeSeparators(path);
+}
+
+// ------------------------------------------------------------- start-up
+
+void MainWindowTest::startUpWithAnEmptyStore()
+{
+    MainWindow &w = makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Brinmoor"));
+    QVERIFY(!w.windowIcon().isNull());
+    QVERIFY(!child<QCheckBox>("Check3")->isChecked());
+    QVERIFY(child<QRadioButton>("Option1")->isChecked());
+    QVERIFY(!child<QRadioButton>("Option2")->isChecked());
+    QCOMPARE(w.wordList().count(), 0);
+    QCOMPARE(w.fileList().header(), QStringLiteral("File(s)"));
+    QCOMPARE(w.results().header(), QStringLiteral(" Results"));
+    QCOMPARE(w.wordList().header(), QStringLiteral("Exclude lines that contain these word(s)"));
+    for (const char *list : {"ListView1", "ListView2", "ListView3"})
+        QCOMPARE(child<QTreeView>(list)->header()->sectionSize(0), 467);
+    QCOMPARE(child<app::CaptionProgressBar>("ProgressBar1")->text(), QStringLiteral("Progress Bar"));
+    QCOMPARE(w.countOptions().options(), counting::CountOptions{});
+    // Start-up only reads; options are written when the user changes them.
+    QCOMPARE(stored(settings::Option1), QStringLiteral("<missing>"));
+    QCOMPARE(w.applicationTitle(), QStringLiteral("Brinmoor"));
+}
+
+void MainWindowTest::layoutMatchesTheDesign()
+{
+    MainWindow &w = makeWindow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.size(), QSize(1064, 386));
+
+    // Design geometry in pixels (15 twips each), relative to the window.
+    const struct { const char *name; QRect rect; } design[] = {
+        {"ListView1", {8, 8, 520, 107}},      {"PushButton1", {8, 122, 256, 27}},
+        {"PushButton5", {272, 122, 256, 27}}, {"PushButton3", {8, 156, 256, 27}},
+        {"PushButton11", {272, 156, 256, 27}}, {"ListView2", {8, 190, 520, 121}},
+        {"PushButton2", {8, 317, 256, 27}},   {"PushButton7", {272, 317, 256, 27}},
+        {"PushButton8", {8, 351, 256, 27}},   {"PushButton13", {272, 351, 256, 27}},
+        {"Frame4", {536, 6, 520, 47}},        {"Frame2", {536, 58, 520, 67}},
+        {"PushButton12", {536, 133, 520, 27}}, {"ListView3", {536, 166, 520, 111}},
+        {"PushButton9", {536, 283, 256, 27}}, {"PushButton10", {800, 283, 256, 27}},
+        {"PushButton18", {536, 317, 256, 27}}, {"PushButton14", {800, 317, 256, 27}},
+        {"ProgressBar1", {536, 351, 520, 27}},
+    };
+    for (const auto &[name, rect] : design)
+        QVERIFY2(child<QWidget>(name)->geometry() == rect, name);
+    QCOMPARE(child<QCheckBox>("Check3")->geometry(), QRect(16, 20, 163, 16));
+    QCOMPARE(child<QRadioButton>("Option1")->geometry(), QRect(16, 20, 177, 17));
+    QCOMPARE(child<QRadioButton>("Option2")->geometry(), QRect(16, 40, 217, 17));
+    QVERIFY(!child<QPushButton>("PushButton6")->isVisible());
+    QVERIFY(!child<QPushButton>("PushButton4")->isVisible());
+
+    QCOMPARE(child<QTreeView>("ListView1")->toolTip(),
+             QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right and "
+                            "out of window to reveal full names."));
+    for (const char *list : {"ListView2", "ListView3"})
+        QCOMPARE(child<QTreeView>(list)->toolTip(),
+                 QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal "
+                                "full names."));
+    const QFont buttonFont = child<QPushButton>("PushButton12")->font();
+    QCOMPARE(buttonFont.family(), QStringLiteral("Arial"));
+    QCOMPARE(buttonFont.pointSizeF(), 11.25);
+    QVERIFY(buttonFont.bold());
+    const QFont listFont = child<QTreeView>("ListView2")->font();
+    QCOMPARE(listFont.pointSizeF(), 9.0);
+    QVERIFY(listFont.bold());
+    QCOMPARE(child<QGroupBox>("Frame4")->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(child<QCheckBox>("Check3")->palette().color(QPalette::Window), QColor(Qt::white));
+
+    // The lists take what the window grows by; the buttons keep their height.
+    w.resize(1264, 586);
+    QTRY_COMPARE(w.size(), QSize(1264, 586));
+    QVERIFY(child<QTreeView>("ListView3")->height() > 111 + 150);
+    QVERIFY(child<QTreeView>("ListView1")->height() > 107 + 50);
+    QCOMPARE(child<QPushButton>("PushButton12")->height(), 27);
+
+    QWidget *first = child<QTreeView>("ListView1");
+    QCOMPARE(first->nextInFocusChain(), child<QPushButton>("PushButton5"));
+    QCOMPARE(child<QPushButton>("PushButton5")->nextInFocusChain(), child<QPushButton>("PushButton1"));
+}
+
+void MainWindowTest::startUpWithAFilledStore()
+{
+    m_settings->write(QLatin1String(settings::ExcludeBlank), QStringLiteral("1"));
+    m_settings->write(QLatin1String(settings::Option1), QStringLiteral("False"));
+    m_settings->write(QLatin1String(settings::Option2), QStringLiteral("True"));
+    m_settings->write(QLatin1String(settings::ExcludeWords), QStringLiteral("storm,,a b"));
+    MainWindow &w = makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    QVERIFY(child<QCheckBox>("Check3")->isChecked());
+    QVERIFY(!child<QRadioButton>("Option1")->isChecked());
+    QVERIFY(child<QRadioButton>("Option2")->isChecked());
+    QCOMPARE(w.wordList().texts(), QStringList({"storm", "", "a b"}));
+    QCOMPARE(w.countOptions().options(),
+             (counting::CountOptions{.excludeBlank = true, .excludeWords = {"storm", "", "a b"}}));
+}
+
+void MainWindowTest::storedValuesAreConverted_data()
+{
+    QTest::addColumn<QString>("excludeBlank");
+    QTest::addColumn<QString>("option1");
+    QTest::addColumn<QString>("option2");
+    QTest::addColumn<bool>("check3");
+    QTest::addColumn<bool>("one");
+    QTest::addColumn<bool>("separate");
+    QTest::newRow("two ticks, numbers as truth") << "2" << "0" << "-1" << true << false << true;
+    QTest::newRow("minus one ticks") << "-1" << "1" << "0" << true << true << false;
+    QTest::newRow("zero, lower-case words") << "0" << "true" << "FALSE" << false << true << false;
+    QTest::newRow("text reads as 0") << "yes" << "True" << "False" << false << true << false;
+    QTest::newRow("both False selects neither") << " 5" << "False" << "False" << true << false << false;
+    QTest::newRow("both True: the later wins") << "0" << "True" << "True" << false << false << true;
+}
+
+void MainWindowTest::storedValuesAreConverted()
+{
+    QFETCH(QString, excludeBlank);
+    QFETCH(QString, option1);
+    QFETCH(QString, option2);
+    m_settings->write(QLatin1String(settings::ExcludeBlank), excludeBlank);
+    m_settings->write(QLatin1String(settings::Option1), option1);
+    m_settings->write(QLatin1String(settings::Option2), option2);
+    makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    QTEST(child<QCheckBox>("Check3")->isChecked(), "check3");
+    QTEST(child<QRadioButton>("Option1")->isChecked(), "one");
+    QTEST(child<QRadioButton>("Option2")->isChecked(), "separate");
+}
+
+void MainWindowTest::anUnreadableOptionIsReportedAndKeepsItsDesignState()
+{
+    m_settings->write(QLatin1String(settings::Option1), QStringLiteral("maybe"));
+    m_settings->write(QLatin1String(settings::ExcludeWords), QStringLiteral("kept"));
+    MainWindow &w = makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    const auto &box = m_dialogs->messages.first();
+    QCOMPARE(box.title, QStringLiteral("Application Error"));
+    QCOMPARE(box.icon, MessageIcon::Warning);
+    QCOMPARE(box.buttons, MessageButtons::Ok);
+    QCOMPARE(box.text, reportText(QStringLiteral("The setting \"Option1\" holds \"maybe\", which is neither True, "
+                                                 "False nor a number."),
+                                  location::FormLoad, 156));
+    // Start-up went on: the design state stays and the later steps ran.
+    QVERIFY(child<QRadioButton>("Option1")->isChecked());
+    QVERIFY(!child<QRadioButton>("Option2")->isChecked());
+    QCOMPARE(w.wordList().texts(), QStringList{"kept"});
+}
+
+void MainWindowTest::aDamagedStoreGivesDefaultsAndOneReport()
+{
+    m_settings.reset();
+    const QString file = m_dir->filePath(QStringLiteral("Damaged.conf"));
+    writeFile(QStringLiteral("Damaged.conf"), "[Brinmoor\nOption1=False\n");
+    m_settings = std::make_unique<SettingsStore>(file);
+    makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_dialogs->messages.first().text,
+             reportText(QStringLiteral("The settings file %1 is damaged; it was kept as %1.damaged and defaults "
+                                       "are used.")
+                            .arg(file),
+                        location::FormLoad, 0));
+    QVERIFY(child<QRadioButton>("Option1")->isChecked());
+}
+
+void MainWindowTest::skinAndHandPointerFromBesideTheProgram()
+{
+    {
+        MainWindow &w = makeWindow();
+        QCOMPARE(w.styleSheet(), QString());
+        QCOMPARE(child<QGroupBox>("Frame2")->palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(child<QPushButton>("PushButton2")->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(child<QCheckBox>("Check3")->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(child<QTreeView>("ListView3")->viewport()->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    const QByteArray sheet = "QPushButton { color: #102030; }";
+    writeFile(QStringLiteral("program/x/o.cjs"), sheet);
+    // A cursor file is an icon file with type 2 and the hot spot where the
+    // icon keeps planes and bit count.
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QByteArray ico;
+    {
+        QBuffer buffer(&ico);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(QImageWriter(&buffer, "ico").write(image));
+    }
+    ico[2] = 2;
+    ico[10] = 5;
+    ico[11] = 0;
+    ico[12] = 7;
+    ico[13] = 0;
+    writeFile(QStringLiteral("program/HAND-M.CUR"), ico);
+
+    MainWindow &w = makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    QCOMPARE(w.styleSheet(), QString::fromUtf8(sheet));
+    const QColor face = w.palette().color(QPalette::Button);
+    QCOMPARE(child<QGroupBox>("Frame2")->palette().color(QPalette::Window), face);
+    QCOMPARE(child<QRadioButton>("Option2")->palette().color(QPalette::Window), face);
+    const QCursor hand = child<QPushButton>("PushButton12")->cursor();
+    QCOMPARE(hand.shape(), Qt::BitmapCursor);
+    QCOMPARE(hand.hotSpot(), QPoint(5, 7));
+    QCOMPARE(child<QCheckBox>("Check3")->cursor().shape(), Qt::BitmapCursor);
+
+    writeFile(QStringLiteral("program/HAND-M.CUR"), "not a cursor at all, long enough");
+    makeWindow();
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{reportText(QStringLiteral("The pointer image %1 cannot be read.")
+                                        .arg(QDir::toNativeSeparators(program(QStringLiteral("HAND-M.CUR")))),
+                                    location::FormLoad, 106)});
+    QCOMPARE(child<QPushButton>("PushButton12")->cursor().shape(), Qt::PointingHandCursor);
+}
+
+void MainWindowTest::theWebSiteOpensOnlyOnSevenWithAnAddress()
+{
+    makeWindow(7);
+    QVERIFY(m_opened.isEmpty());   // no address configured
+    m_address = QStringLiteral("https://brinmoor.example/");
+    makeWindow(6);
+    QVERIFY(m_opened.isEmpty());
+    makeWindow(7);
+    QCOMPARE(m_opened, QList<QUrl>{QUrl(m_address)});
+}
+
+void MainWindowTest::sampleSetIsRecordedOnce()
+{
+    makeWindow();
+    QCOMPARE(stored(settings::Snapshot), QString());   // no sample folder yet: stays empty
+    const QString a = writeFile(QStringLiteral("program/Samples/a.txt"), "a\n");
+    const QString b = writeFile(QStringLiteral("program/Samples/b.txt"), "b\n");
+    makeWindow();
+    const QString record = filelist::unscrambleRecord(stored(settings::Snapshot));
+    QStringList recorded = record.split(QLatin1Char('|'));
+    recorded.sort();
+    QCOMPARE(recorded, QStringList({a, b}));
+    QCOMPARE(stored(settings::Snapshot).size(), record.size());
+    QVERIFY(stored(settings::Snapshot) != record);
+    writeFile(QStringLiteral("program/Samples/c.txt"), "c\n");
+    makeWindow();
+    QCOMPARE(filelist::unscrambleRecord(stored(settings::Snapshot)), record);
+}
+
+void MainWindowTest::applicationTitleRule()
+{
+    QCOMPARE(app::applicationTitle(QStringLiteral("Brinmoor")), QStringLiteral("Brinmoor"));
+    const QString forty(40, QLatin1Char('x'));
+    QCOMPARE(app::applicationTitle(forty), forty);
+    // 53 characters whose last two words are 9 and 6 characters, blanks
+    // included: both go, 38 remain.
+    const QString base38 = QStringLiteral("Brinmoor Line Counter For Many Files X");
+    QCOMPARE(base38.size(), 38);
+    const QString t53 = base38 + QStringLiteral(" Editions") + QStringLiteral(" Plus!");
+    QCOMPARE(t53.size(), 53);
+    QCOMPARE(app::applicationTitle(t53), base38);
+    QCOMPARE(app::applicationTitle(QString(45, QLatin1Char('y'))), QString(40, QLatin1Char('y')));
+}
+
+// ------------------------------------------------------------- words
+
+void MainWindowTest::addOneEntry()
+{
+    MainWindow &w = makeWindow();
+    m_dialogs->inputAnswers = {std::nullopt, QString(), QStringLiteral("Foo"), QStringLiteral("Foo"),
+                               QStringLiteral("foo"), QStringLiteral("Foo "), QStringLiteral("  ")};
+    for (int i = 0; i < 7; ++i)
+        child<QPushButton>("PushButton2")->click();
+    QCOMPARE(m_dialogs->inputs.size(), 7);
+    QCOMPARE(m_dialogs->inputs.first().prompt, QStringLiteral("Enter word:"));
+    QCOMPARE(m_dialogs->inputs.first().title, QStringLiteral("Brinmoor"));
+    QCOMPARE(m_dialogs->inputs.first().defaultText, QString());
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    QCOMPARE(w.wordList().texts(), QStringList({"Foo", "foo", "Foo ", "  "}));
+
+    child<QPushButton>("PushButton13")->click();
+    child<QPushButton>("PushButton13")->click();
+    QCOMPARE(w.wordList().texts(),
+             QStringList({"Foo", "foo", "Foo ", "  ", "storm", "1", "2", "storm", "1", "2"}));
+    QCOMPARE(w.countOptions().options().excludeWords, w.wordList().texts());
+    child<QPushButton>("PushButton8")->click();
+    QCOMPARE(w.wordList().count(), 0);
+    QCOMPARE(w.countOptions().options().excludeWords, QStringList());
+}
+
+void MainWindowTest::removalIsBlockedWhileBusyButAddingIsNot()
+{
+    MainWindow &w = makeWindow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *view = child<QTreeView>("ListView2");
+    child<QPushButton>("PushButton13")->click();   // storm, 1, 2
+    const auto select = [&](int row) { view->setCurrentIndex(w.wordList().index(row)); };
+
+    {
+        app::BusyState::Lease busy = w.busy().acquire();
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        select(1);
+        child<QPushButton>("PushButton7")->click();
+        QTest::keyClick(view, Qt::Key_Delete);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(w.wordList().index(0)).center());
+        QTest::qWait(20);
+        QCOMPARE(w.wordList().count(), 3);
+        m_dialogs->inputAnswers = {QStringLiteral("new")};
+        child<QPushButton>("PushButton2")->click();
+        child<QPushButton>("PushButton13")->click();
+        QCOMPARE(w.wordList().count(), 7);
+        child<QPushButton>("PushButton8")->click();
+        QCOMPARE(w.wordList().count(), 0);
+        child<QPushButton>("PushButton13")->click();
+    }
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
+    select(1);
+    child<QPushButton>("PushButton7")->click();
+    QCOMPARE(w.wordList().texts(), QStringList({"storm", "2"}));
+    select(1);
+    QTest::keyClick(view, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(w.wordList().texts(), QStringList({"storm"}));
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QCOMPARE(w.wordList().texts(), QStringList({"storm"}));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(w.wordList().index(0)).center());
+    QTRY_COMPARE(w.wordList().count(), 0);
+    QCOMPARE(m_dialogs->messages.size(), 0);
+}
+
+void MainWindowTest::deleteWithoutSelectionIsReported()
+{
+    MainWindow &w = makeWindow();
+    child<QPushButton>("PushButton7")->click();   // empty list: nothing
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    child<QPushButton>("PushButton13")->click();
+    child<QPushButton>("PushButton7")->click();
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{reportText(QStringLiteral("No entry is selected."), location::DeleteSelectedEntry, 100)});
+    QCOMPARE(w.wordList().count(), 3);
+    // The gestures without a report of their own remove nothing either.
+    QTest::keyClick(child<QTreeView>("ListView2"), Qt::Key_Delete);
+    QCOMPARE(w.wordList().count(), 3);
+    QCOMPARE(m_dialogs->messages.size(), 1);
+}
+
+void MainWindowTest::countOptionsWriteTheirKeys()
+{
+    MainWindow &w = makeWindow();
+    w.results().append({QStringLiteral("row")}, true);
+    child<QCheckBox>("Check3")->click();
+    QCOMPARE(stored(settings::ExcludeBlank), QStringLiteral("1"));
+    QVERIFY(w.countOptions().options().excludeBlank);
+    QCOMPARE(w.results().count(), 1);
+    child<QCheckBox>("Check3")->click();
+    QCOMPARE(stored(settings::ExcludeBlank), QStringLiteral("0"));
+    QVERIFY(!w.countOptions().options().excludeBlank);
+
+    child<QRadioButton>("Option2")->click();
+    QCOMPARE(w.results().count(), 0);
+    QCOMPARE(stored(settings::Option1), QStringLiteral("False"));
+    QCOMPARE(stored(settings::Option2), QStringLiteral("True"));
+    w.results().append({QStringLiteral("row")}, true);
+    child<QRadioButton>("Option1")->click();
+    QCOMPARE(w.results().count(), 0);
+    QCOMPARE(stored(settings::Option1), QStringLiteral("True"));
+    QCOMPARE(stored(settings::Option2), QStringLiteral("False"));
+}
+
+void MainWindowTest::closingSavesTheWordsAndStartUpRestoresThem()
+{
+    MainWindow &w = makeWindow();
+    w.wordList().append({QStringLiteral("a,b"), QString(), QStringLiteral(" c ")});
+    w.close();
+    QCOMPARE(stored(settings::ExcludeWords), QStringLiteral("a,b,, c "));
+    // The comma form splits the first word in two on the way back.
+    MainWindow &again = makeWindow();
+    QCOMPARE(again.wordList().texts(), QStringList({"a", "b", "", " c "}));
+    again.wordList().clear();
+    again.close();
+    QCOMPARE(stored(settings::ExcludeWords), QString());
+    QCOMPARE(makeWindow().wordList().count(), 0);
+    QCOMPARE(m_dialogs->messages.size(), 0);
+}
+
+// ------------------------------------------------------------- the run
+
+void MainWindowTest::emptyFileListSaysNoFilesAdded()
+{
+    MainWindow &w = makeWindow();
+    w.results().append({QStringLiteral("old")}, true);
+    child<QPushButton>("PushButton12")->click();
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_dialogs->messages.first().text, QStringLiteral("No files added."));
+    QCOMPARE(m_dialogs->messages.first().title, QStringLiteral("Brinmoor"));
+    QCOMPARE(m_dialogs->messages.first().icon, MessageIcon::None);
+    QCOMPARE(m_dialogs->messages.first().buttons, MessageButtons::Ok);
+    QVERIFY(!w.isCounting());
+    QCOMPARE(w.results().texts(), QStringList{"old"});
+    QVERIFY(!w.busy().isBusy());
+}
+
+void MainWindowTest::wholeRunInBothModes()
+{
+    MainWindow &w = makeWindow();
+    const QString one = writeFile(QStringLiteral("one.txt"), "a\r\nb\r\n\r\n");
+    const QString two = writeFile(QStringLiteral("two.txt"), "storm here\nx\n");
+    const QString empty = writeFile(QStringLiteral("empty.txt"), "");
+    w.fileList().append({one, two, empty, one});
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+
+    child<QRadioButton>("Option2")->click();
+    child<QPushButton>("PushButton12")->click();
+    QVERIFY(w.isCounting());
+    QVERIFY(w.busy().isBusy());
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(m_dialogs->texts(), QStringList{"Done."});
+    QCOMPARE(m_dialogs->messages.last().title, QStringLiteral("Brinmoor"));
+    QVERIFY(!w.isCounting());
+    QVERIFY(!w.busy().isBusy());
+    const QStringList separate = w.results().texts();
+    QCOMPARE(separate.size(), 4);
+    QCOMPARE(separate[0], QStringLiteral("3 lines - ") + one);
+    QCOMPARE(separate[1], QStringLiteral("2 lines - ") + two);
+    QCOMPARE(separate[3], separate[0]);
+    for (int i = 0; i < w.results().count(); ++i)
+        QVERIFY(w.results().isChecked(i));
+    auto *bar = child<app::CaptionProgressBar>("ProgressBar1");
+    QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
+    QCOMPARE(bar->value(), 0);
+
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QDir().mkpath(QStringLiteral(BRINMOOR_ARTIFACTS_DIR));
+    QVERIFY(w.grab().save(QStringLiteral(BRINMOOR_ARTIFACTS_DIR "/main-window-after-run.png")));
+
+    child<QCheckBox>("Check3")->click();
+    w.wordList().add(QStringLiteral("STORM"));
+    child<QRadioButton>("Option1")->click();
+    child<QPushButton>("PushButton12")->click();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(w.results().texts(), QStringList{"Total Lines Counted For All Files: 5"});
+    QVERIFY(w.results().isChecked(0));
+    QCOMPARE(m_dialogs->texts(), QStringList({"Done.", "Done."}));
+}
+
+void MainWindowTest::neitherModeClearsAndSaysDone()
+{
+    m_settings->write(QLatin1String(settings::Option1), QStringLiteral("False"));
+    m_settings->write(QLatin1String(settings::Option2), QStringLiteral("False"));
+    MainWindow &w = makeWindow();
+    w.fileList().add(writeFile(QStringLiteral("one.txt"), "a\n"));
+    w.results().add(QStringLiteral("old"));
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    child<QPushButton>("PushButton12")->click();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(w.results().count(), 0);
+    QCOMPARE(m_dialogs->texts(), QStringList{"Done."});
+    QVERIFY(!w.isCounting());
+}
+
+void MainWindowTest::duringARun()
+{
+    // The report of the missing file opens while the run goes on: that is
+    // where the user acts in the middle of it.
+    MainWindow &w = makeWindow();
+    const QString first = writeFile(QStringLiteral("first.txt"), "1\n2\n");
+    const QString missing = QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("missing.txt")));
+    const QString later = writeFile(QStringLiteral("later.txt"), "1\n\n3\n");
+    w.fileList().append({first, missing, later, later});
+    child<QRadioButton>("Option2")->click();
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+
+    bool acted = false;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Message &box) {
+        if (box.title != QLatin1String("Application Error") || acted)
+            return;
+        acted = true;
+        QVERIFY(w.isCounting());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        child<QPushButton>("PushButton12")->click();   // a second press does nothing
+        child<QCheckBox>("Check3")->click();
+        w.wordList().add(QStringLiteral("3"));
+        child<QRadioButton>("Option2")->click();        // empties the list; the run goes on
+        w.fileList().add(first);                        // not part of the running set
+    };
+    child<QPushButton>("PushButton12")->click();
+    QVERIFY(finished.wait(10000));
+    QVERIFY(acted);
+
+    QCOMPARE(m_dialogs->messages.size(), 2);
+    const QString report = m_dialogs->messages[0].text;
+    QVERIFY2(report.endsWith(QStringLiteral("\r\n") + QLatin1String(location::StartCounting)
+                             + QStringLiteral("at line 108\r\rPlease email screenshot of this message to ")
+                             + supportAddress()),
+             qPrintable(report));
+    QCOMPARE(m_dialogs->messages[1].text, QStringLiteral("Done."));
+    // The rows before the mode click are gone, later rows were appended.
+    const QStringList rows = w.results().texts();
+    QVERIFY(!rows.isEmpty());
+    QVERIFY(!rows.contains(QStringLiteral("2 lines - ") + first));
+    QVERIFY(rows.last().endsWith(QStringLiteral(" lines - ") + later));
+    QCOMPARE(w.countOptions().options(), (counting::CountOptions{.excludeBlank = true, .excludeWords = {"3"}}));
+    QVERIFY(!w.isCounting());
+}
+
+void MainWindowTest::closingDuringARunCancelsIt()
+{
+    MainWindow &w = makeWindow();
+    QStringList many;
+    const QString big = writeFile(QStringLiteral("big.txt"), QByteArray(1 << 20, '\n'));
+    for (int i = 0; i < 200; ++i)
+        many.append(big);
+    w.fileList().append(many);
+    w.wordList().add(QStringLiteral("kept"));
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    child<QPushButton>("PushButton12")->click();
+    w.close();
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(!w.isCounting());
+    QVERIFY(!w.busy().isBusy());
+    QCOMPARE(m_dialogs->messages.size(), 0);   // no "Done." for a cancelled run
+    QCOMPARE(stored(settings::ExcludeWords), QStringLiteral("kept"));
+    QTest::qWait(50);   // nothing of the cancelled run arrives later
+    QCOMPARE(m_dialogs->messages.size(), 0);
+}
+
+int main(int argc, char *argv[])
+{
+    // Never the user's settings: QSettings reads this folder once.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainWindowTest.moc"
