@@ -13,6 +13,7 @@ build_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation
   libxlsxwriter-dev zlib1g-dev
 )
 test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
