@@ -8,6 +8,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <limits>
 
 namespace brinmoor::exports {
 
@@ -53,6 +54,8 @@ private:
     QString m_caption;
 };
 
+// The text, blanks up to the column's width (none when the text is already
+// that long), then one tab.
 void appendAlignedCell(QString &out, const QString &text, int width)
 {
     out.append(text);
@@ -139,13 +142,6 @@ QList<int> columnWidths(const ListSource &list, bool withHeader)
         widths.append(int(std::min<qsizetype>(w, std::numeric_limits<int>::max())));
     }
     return widths;
-}
-
-QString alignedCell(const QString &text, int width)
-{
-    QString out;
-    appendAlignedCell(out, text, width);
-    return out;
 }
 
 std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, QIODevice &device,

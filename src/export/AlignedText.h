@@ -19,10 +19,6 @@ namespace brinmoor::exports {
 // withHeader is set. 0 for a column whose texts are all empty.
 QList<int> columnWidths(const ListSource &list, bool withHeader);
 
-// The text, blanks up to width (none when the text is already that long),
-// then one tab.
-QString alignedCell(const QString &text, int width);
-
 // Writes the aligned table into an open device: the header line, then one
 // line per checked row, every cell padded to its column's width and followed
 // by a tab, every line ended by CR LF, encoded in the system's 8-bit

@@ -1,6 +1,7 @@
 #include "SpreadsheetPresence.h"
 
 #include <QFileInfo>
+#include <QList>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
@@ -38,12 +39,19 @@ bool desktopFileInstalled(const QString &desktopFileId)
         || desktopFileId.contains(u'/'))
         return false;
     // The id "vendor-app.desktop" may live in applications/vendor/app.desktop:
-    // try each dash in turn as a folder separator.
-    QStringList candidates{desktopFileId};
-    for (qsizetype i = desktopFileId.indexOf(u'-'); i >= 0; i = desktopFileId.indexOf(u'-', i + 1)) {
-        QString nested = candidates.constLast();
-        nested[i] = u'/';
-        candidates.append(nested);
+    // any dash may stand for a folder separator. Ids have few dashes; past
+    // eight only the flat name and the first eight are tried.
+    QList<qsizetype> dashes;
+    for (qsizetype i = desktopFileId.indexOf(u'-'); i >= 0 && dashes.size() < 8; i = desktopFileId.indexOf(u'-', i + 1))
+        dashes.append(i);
+    QStringList candidates;
+    for (unsigned mask = 0; mask < (1u << dashes.size()); ++mask) {
+        QString relative = desktopFileId;
+        for (int bit = 0; bit < dashes.size(); ++bit) {
+            if (mask & (1u << bit))
+                relative[dashes.at(bit)] = u'/';
+        }
+        candidates.append(relative);
     }
     for (const QString &relative : candidates) {
         const QString found = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, relative);

@@ -109,8 +109,6 @@ TEST(AlignedText, SeveralColumnsAreAlignedOneByOne)
     EXPECT_EQ(exportToBuffer(table), QByteArray("Name       \tN    \t\r\n"
                                                 "a          \t12345\t\r\n"
                                                 "longer name\t     \t\r\n"));
-    EXPECT_EQ(alignedCell(QStringLiteral("toolong"), 3), QStringLiteral("toolong\t"));
-    EXPECT_EQ(alignedCell(QString(), 0), QStringLiteral("\t"));
 }
 
 TEST(ClipboardText, WorkedExampleHasNoHeaderAndTrimmedLineEnds)

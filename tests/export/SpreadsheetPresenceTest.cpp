@@ -120,6 +120,4 @@ TEST(SpreadsheetPresence, DesktopFilesAreFoundInTheApplicationFolders)
     EXPECT_TRUE(desktopFileInstalled(S("vendor-nested.desktop")));
     EXPECT_FALSE(desktopFileInstalled(S("missing.desktop")));
     EXPECT_FALSE(desktopFileInstalled(S("vendor/nested.desktop")));
-    EXPECT_FALSE(desktopFileInstalled(S("flat")));
-    EXPECT_FALSE(desktopFileInstalled(QString()));
 }
