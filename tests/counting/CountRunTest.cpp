@@ -3,10 +3,12 @@
 #include "SharedOptions.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -175,6 +177,31 @@ private slots:
             QVERIFY(rec.rows.at(i).endsWith(paths.at(i)));
         }
         QCOMPARE(rec.rows.last(), fileRow(299 % 7 + 1, paths.last()));
+    }
+
+    // A modal error box runs an event loop inside the failure slot; the run
+    // must neither repeat nor reorder what it delivers meanwhile.
+    void nestedEventLoopInSlot()
+    {
+        QStringList paths = smallFiles(50);
+        paths.insert(10, m_dir.filePath("gone1"));
+        paths.insert(30, m_dir.filePath("gone2"));
+        CountRun run(paths, CountMode::Separate, plain());
+        run.setJobs(2);
+        Recorder rec;
+        rec.attach(run);
+        connect(&run, &CountRun::fileFailed, &run, [] {
+            QEventLoop modal;
+            QTimer::singleShot(30, &modal, &QEventLoop::quit);
+            modal.exec();
+        });
+        QVERIFY(runToEnd(run));
+        QTest::qWait(50);
+        QCOMPARE(rec.finished, QList<bool>{false});
+        QCOMPARE(rec.failed.size(), 2);
+        QCOMPARE(rec.counted.size(), 50);
+        for (int i = 1; i < rec.counted.size(); ++i)
+            QVERIFY(rec.counted.at(i - 1) < rec.counted.at(i));
     }
 
     // The run reads its options source for every block, not once.
