@@ -72,6 +72,9 @@ void setBackColour(QWidget *widget, const QColor &colour)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
     widget->setPalette(palette);
+    // Buttons (check boxes and option buttons too) fill with the button
+    // colour by default; the back colour is the window colour.
+    widget->setBackgroundRole(QPalette::Window);
     widget->setAutoFillBackground(true);
 }
 

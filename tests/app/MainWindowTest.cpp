@@ -205,6 +205,9 @@ void MainWindowTest::layoutMatchesTheDesign()
     QVERIFY(listFont.bold());
     QCOMPARE(child<QGroupBox>("Frame4")->palette().color(QPalette::Window), QColor(Qt::white));
     QCOMPARE(child<QCheckBox>("Check3")->palette().color(QPalette::Window), QColor(Qt::white));
+    const QImage shot = w.grab().toImage();
+    QCOMPARE(QColor(shot.pixel(710, 34)), QColor(Qt::white));   // right end of Check3
+    QCOMPARE(QColor(shot.pixel(750, 106)), QColor(Qt::white));  // right end of Option2
 
     // The lists take what the window grows by; the buttons keep their height.
     w.resize(1264, 586);
@@ -213,9 +216,20 @@ void MainWindowTest::layoutMatchesTheDesign()
     QVERIFY(child<QTreeView>("ListView1")->height() > 107 + 50);
     QCOMPARE(child<QPushButton>("PushButton12")->height(), 27);
 
-    QWidget *first = child<QTreeView>("ListView1");
-    QCOMPARE(first->nextInFocusChain(), child<QPushButton>("PushButton5"));
-    QCOMPARE(child<QPushButton>("PushButton5")->nextInFocusChain(), child<QPushButton>("PushButton1"));
+    // Tab order of the design; the hidden buttons and the progress bar take
+    // no focus.
+    QStringList order;
+    QWidget *at = child<QTreeView>("ListView1");
+    do {
+        order << at->objectName();
+        do
+            at = at->nextInFocusChain();
+        while (!((at->focusPolicy() & Qt::TabFocus) && at->isVisibleTo(&w)) && at != &w);
+    } while (at != &w && order.size() < 40 && at->objectName() != QLatin1String("ListView1"));
+    QCOMPARE(order, QStringList({"ListView1", "PushButton5", "PushButton1", "PushButton12", "Option1", "Option2",
+                                 "PushButton3", "Check3", "ListView3", "PushButton11", "PushButton9", "PushButton10",
+                                 "PushButton14", "PushButton18", "ListView2", "PushButton2", "PushButton7",
+                                 "PushButton8", "PushButton13"}));
 }
 
 void MainWindowTest::startUpWithAFilledStore()
@@ -540,7 +554,7 @@ void MainWindowTest::wholeRunInBothModes()
     const QString one = writeFile(QStringLiteral("one.txt"), "a\r\nb\r\n\r\n");
     const QString two = writeFile(QStringLiteral("two.txt"), "storm here\nx\n");
     const QString empty = writeFile(QStringLiteral("empty.txt"), "");
-    w.fileList().append({one, two, empty, one});
+    w.fileList().append({one, two, one});
     QSignalSpy finished(&w, &MainWindow::countingFinished);
 
     child<QRadioButton>("Option2")->click();
@@ -553,10 +567,8 @@ void MainWindowTest::wholeRunInBothModes()
     QVERIFY(!w.isCounting());
     QVERIFY(!w.busy().isBusy());
     const QStringList separate = w.results().texts();
-    QCOMPARE(separate.size(), 4);
-    QCOMPARE(separate[0], QStringLiteral("3 lines - ") + one);
-    QCOMPARE(separate[1], QStringLiteral("2 lines - ") + two);
-    QCOMPARE(separate[3], separate[0]);
+    QCOMPARE(separate, QStringList({QStringLiteral("3 lines - ") + one, QStringLiteral("2 lines - ") + two,
+                                    QStringLiteral("3 lines - ") + one}));
     for (int i = 0; i < w.results().count(); ++i)
         QVERIFY(w.results().isChecked(i));
     auto *bar = child<app::CaptionProgressBar>("ProgressBar1");
@@ -571,6 +583,7 @@ void MainWindowTest::wholeRunInBothModes()
     child<QCheckBox>("Check3")->click();
     w.wordList().add(QStringLiteral("STORM"));
     child<QRadioButton>("Option1")->click();
+    w.fileList().add(empty);
     child<QPushButton>("PushButton12")->click();
     QVERIFY(finished.wait(10000));
     QCOMPARE(w.results().texts(), QStringList{"Total Lines Counted For All Files: 5"});
