@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QRandomGenerator>
-#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+
+#include <memory>
 
 using namespace brinmoor;
 
@@ -23,17 +25,17 @@ int main(int argc, char *argv[])
     // --self-test opens the window with unattended boxes and settings of its
     // own, checks it and quits: the smoke test of the build.
     const bool selfTest = application.arguments().contains(QStringLiteral("--self-test"));
-    if (selfTest)
-        QStandardPaths::setTestModeEnabled(true);
-
-    SettingsStore settings;
+    QTemporaryDir selfTestHome;
+    const auto settings = selfTest
+        ? std::make_unique<SettingsStore>(selfTestHome.filePath(QStringLiteral("Brinmoor.conf")))
+        : std::make_unique<SettingsStore>();
     WidgetDialogs widgetDialogs;
     app::UnattendedDialogs unattended;
     UserDialogs &dialogs = selfTest ? static_cast<UserDialogs &>(unattended) : widgetDialogs;
 
     app::MainWindow window(app::WindowServices{
         .dialogs = &dialogs,
-        .settings = &settings,
+        .settings = settings.get(),
         .programFolder = programFolder(),
         .websiteAddress = selfTest ? QString() : QStringLiteral(BRINMOOR_WEBSITE_URL),
         .drawVisit = [] { return int(QRandomGenerator::global()->bounded(1, 101)); },
