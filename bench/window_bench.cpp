@@ -3,7 +3,7 @@
 // longest gap between two ticks of a 10 ms timer on the GUI thread (how long
 // the window stood still at worst) and the run's wall time.
 //
-// Usage: brinmoor-window-bench [--separate] [--jobs N] FOLDER
+// Usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] FOLDER
 //        brinmoor-window-bench --fill-results N
 // The second form appends N results rows in batches, as a long run does,
 // and measures the same gap. Prints one line of key=value pairs.
@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
@@ -53,6 +54,11 @@ int main(int argc, char *argv[])
     int jobs = 0;
     if (const qsizetype at = args.indexOf(QStringLiteral("--jobs")); at >= 0 && at + 1 < args.size()) {
         jobs = args.at(at + 1).toInt();
+        args.remove(at, 2);
+    }
+    QString listFile;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--write-list")); at >= 0 && at + 1 < args.size()) {
+        listFile = args.at(at + 1);
         args.remove(at, 2);
     }
     int fillRows = 0;
@@ -125,6 +131,14 @@ int main(int argc, char *argv[])
     walkClock.start();
     window.fileList().append(filelist::walkFolder(args.first()));
     const double walkSeconds = walkClock.nsecsElapsed() / 1e9;
+    if (!listFile.isEmpty()) {
+        // The same files, for the console program to count.
+        QFile list(listFile);
+        if (!list.open(QIODevice::WriteOnly))
+            return 1;
+        for (const QString &path : window.fileList().texts())
+            list.write(path.toUtf8() + '\0');
+    }
     if (separate)
         window.findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
 
