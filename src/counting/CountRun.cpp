@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -93,7 +94,9 @@ struct CountRun::Private
 void CountRun::Private::startWorkers()
 {
     const int count = int(paths.size());
-    int wanted = jobs > 0 ? jobs : int(std::max(1u, std::thread::hardware_concurrency()));
+    // idealThreadCount() honours the CPU affinity mask (taskset, containers);
+    // hardware_concurrency() counts every core of the machine.
+    int wanted = jobs > 0 ? jobs : QThread::idealThreadCount();
     wanted = std::clamp(wanted, 1, std::max(1, count));
     results = std::vector<std::atomic<std::uint64_t>>(std::size_t(count));
     workerStates = std::vector<WorkerState>(std::size_t(wanted));
