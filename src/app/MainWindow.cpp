@@ -291,6 +291,11 @@ void MainWindow::setHandCursor(const QCursor &cursor)
     m_check3->setCursor(cursor);
 }
 
+QPushButton *MainWindow::button(const char *designerName) const
+{
+    return findChild<QPushButton *>(QLatin1String(designerName), Qt::FindDirectChildrenOnly);
+}
+
 void MainWindow::tell(const QString &text)
 {
     m_services.dialogs->message(m_appTitle, text, MessageButtons::Ok, MessageIcon::None);

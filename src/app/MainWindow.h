@@ -73,6 +73,18 @@ public:
     bool isCounting() const { return m_counting; }
     QCursor handCursor() const { return m_handCursor; }
 
+    // For the commands that live beside the window (file list, exports):
+    // the boxes, the settings, the progress bar, the list views, and the
+    // buttons of the control table by designer name.
+    UserDialogs &dialogs() const { return *m_services.dialogs; }
+    SettingsStore &settings() const { return *m_services.settings; }
+    const QString &programFolder() const { return m_services.programFolder; }
+    CaptionProgressBar &progressBar() const { return *m_progress; }
+    QTreeView *fileView() const { return m_fileView; }
+    QTreeView *wordView() const { return m_wordView; }
+    QTreeView *resultView() const { return m_resultView; }
+    QPushButton *button(const char *designerName) const;
+
     // The commands, as the buttons call them.
     void startCounting();
     void addOneEntry();

@@ -186,6 +186,8 @@ void MainWindowTest::layoutMatchesTheDesign()
     QCOMPARE(child<QCheckBox>("Check3")->geometry(), QRect(16, 20, 163, 16));
     QCOMPARE(child<QRadioButton>("Option1")->geometry(), QRect(16, 20, 177, 17));
     QCOMPARE(child<QRadioButton>("Option2")->geometry(), QRect(16, 40, 217, 17));
+    QCOMPARE(w.button("PushButton9"), child<QPushButton>("PushButton9"));
+    QCOMPARE(w.button("PushButton9")->text(), QStringLiteral("Save Results As Text File"));
     QVERIFY(!child<QPushButton>("PushButton6")->isVisible());
     QVERIFY(!child<QPushButton>("PushButton4")->isVisible());
 
