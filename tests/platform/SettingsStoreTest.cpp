@@ -1,4 +1,7 @@
+#include "Paths.h"
 #include "SettingsStore.h"
+
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFile>
@@ -144,6 +147,13 @@ private slots:
         QFETCH(int, truth);
         const std::optional<bool> value = brinmoor::truthFromText(text);
         QCOMPARE(value.has_value() ? int(*value) : -1, truth);
+    }
+
+    void filesBesideTheProgramInTheBuildTree()
+    {
+        QCOMPARE(programFolder(), QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        QCOMPARE(besideProgram(QStringLiteral("x/o.cjs")),
+                 QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/x/o.cjs")));
     }
 
 private:
