@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+
+namespace brinmoor {
+class FailureSink;
+}
+
+namespace brinmoor::filelist {
+
+// Walks folders on a thread of its own and hands the files it finds to the
+// GUI thread in batches, in walk order, through rowsFound. Several jobs may
+// run at once; each finishes on its own. The job lives on the thread that
+// created it (the GUI thread) and every signal is emitted there.
+class FolderScanJob : public QObject
+{
+    Q_OBJECT
+public:
+    // Every file of folder and of all folders below it that matches pattern.
+    FolderScanJob(const QString &folder, const QString &pattern, QObject *parent = nullptr);
+    // What a drop onto the file list delivers, in that order: a folder is
+    // walked with "*.*", anything else is passed on exactly as delivered.
+    static FolderScanJob *forDrop(const QStringList &paths, QObject *parent = nullptr);
+    // Cancels a running walk and waits for its thread.
+    ~FolderScanJob() override;
+
+    // Failures of the walk are reported there, on the GUI thread.
+    void setFailureSink(FailureSink *sink);
+    // Rows are handed over at most this often (plus once at the end), so a
+    // fast walk costs the GUI thread a few appends a second instead of one
+    // per file. 0 hands over every batch the walk produces.
+    void setHandOverInterval(int milliseconds);
+    // No batch grows beyond this many rows, whatever the interval.
+    void setMaxBatch(int rows);
+
+    void start();
+    // Stops the walk soon; rows already handed over stay. finished follows.
+    void cancel();
+    bool isRunning() const { return m_running; }
+
+signals:
+    void rowsFound(const QStringList &rows);
+    // Always the last signal of a started job.
+    void finished(bool cancelled);
+
+private:
+    struct Item
+    {
+        QString path;
+        bool dropped = false;   // decide at walk time: folder or file
+    };
+    class ForwardingSink;
+
+    FolderScanJob(QList<Item> items, QString pattern, QObject *parent);
+    void run();   // on the job's own thread
+    void handOver(QStringList rows);
+    void finish();
+
+    QList<Item> m_items;
+    QString m_pattern;
+    FailureSink *m_failures = nullptr;
+    int m_interval = 50;
+    int m_maxBatch = 8192;
+    std::atomic<bool> m_cancel{false};
+    std::unique_ptr<ForwardingSink> m_forwarder;
+    std::unique_ptr<QThread> m_thread;
+    bool m_running = false;
+};
+
+} // namespace brinmoor::filelist
