@@ -1,0 +1,40 @@
+#include "WidgetFileListDialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace brinmoor::filelist {
+
+WidgetFileListDialogs::WidgetFileListDialogs(QWidget *parent)
+    : m_parent(parent)
+{
+}
+
+void WidgetFileListDialogs::setParent(QWidget *parent)
+{
+    m_parent = parent;
+}
+
+FileSelection WidgetFileListDialogs::chooseFiles(const QString &title, const QStringList &filters,
+                                                 int &filterIndex)
+{
+    QString selected = filters.value(filterIndex);
+    FileSelection selection;
+    // No starting folder: the dialog opens where it was left last.
+    selection.paths = QFileDialog::getOpenFileNames(m_parent, title, QString(),
+                                                    filters.join(QLatin1String(";;")), &selected);
+    if (!selection.paths.isEmpty()) {
+        const qsizetype chosen = filters.indexOf(selected);
+        if (chosen >= 0)
+            filterIndex = int(chosen);
+    }
+    return selection;
+}
+
+QString WidgetFileListDialogs::chooseFolder(const QString &prompt, const QString &startFolder)
+{
+    const QString start = QFileInfo(startFolder).isDir() ? startFolder : QString();
+    return QFileDialog::getExistingDirectory(m_parent, prompt, start, QFileDialog::ShowDirsOnly);
+}
+
+} // namespace brinmoor::filelist
