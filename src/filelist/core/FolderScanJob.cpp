@@ -1,6 +1,7 @@
 #include "FolderScanJob.h"
 
 #include "ErrorReport.h"
+#include "FilePaths.h"
 #include "FolderWalk.h"
 
 #include <QElapsedTimer>
@@ -126,10 +127,17 @@ void FolderScanJob::run()
     for (const Item &item : std::as_const(m_items)) {
         if (m_cancel)
             break;
-        if (item.dropped && !IsFolder(item.path))
+        if (item.dropped && !IsFolder(item.path)) {
             take({item.path});
-        else
-            walkFolder(item.path, options, take);
+            continue;
+        }
+        walkFolder(item.path, options, [&](const QStringList &rows) {
+            QStringList cleaned;
+            cleaned.reserve(rows.size());
+            for (const QString &row : rows)
+                cleaned.append(NormalizeBackslashes(row));
+            take(cleaned);
+        });
     }
     handOverPending();
     QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
