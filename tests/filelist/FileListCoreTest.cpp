@@ -183,6 +183,17 @@ TEST_F(AddFilesCommand, CancelAddsAndShowsNothing)
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+TEST_F(AddFilesCommand, AnOverflowingDialogLeavesTheListAsItWas)
+{
+    list.add("earlier"_q);
+    fileDialogs.selections.append({{"/tmp"_q, "/etc"_q}, true});
+    EXPECT_EQ(AddFiles(fileDialogs, dialogs, list, "Brinmoor"_q, filterIndex), 0);
+    EXPECT_EQ(list.texts(), QStringList({"earlier"_q}));
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("You've selected too many files to add."_q));
+    EXPECT_EQ(dialogs.messages[0].title, "Brinmoor"_q);
+}
+
 TEST_F(AddFilesCommand, RowsBeforeARejectedNameAreListedWhenItsBoxShows)
 {
     QTemporaryDir dir;

@@ -5,6 +5,15 @@
 
 namespace brinmoor::filelist {
 
+namespace {
+
+QFileDialog::Options nativeOption(bool native)
+{
+    return native ? QFileDialog::Options() : QFileDialog::DontUseNativeDialog;
+}
+
+} // namespace
+
 WidgetFileListDialogs::WidgetFileListDialogs(QWidget *parent)
     : m_parent(parent)
 {
@@ -15,6 +24,11 @@ void WidgetFileListDialogs::setParent(QWidget *parent)
     m_parent = parent;
 }
 
+void WidgetFileListDialogs::setUseNativeDialogs(bool native)
+{
+    m_native = native;
+}
+
 FileSelection WidgetFileListDialogs::chooseFiles(const QString &title, const QStringList &filters,
                                                  int &filterIndex)
 {
@@ -22,7 +36,8 @@ FileSelection WidgetFileListDialogs::chooseFiles(const QString &title, const QSt
     FileSelection selection;
     // No starting folder: the dialog opens where it was left last.
     selection.paths = QFileDialog::getOpenFileNames(m_parent, title, QString(),
-                                                    filters.join(QLatin1String(";;")), &selected);
+                                                    filters.join(QLatin1String(";;")), &selected,
+                                                    nativeOption(m_native));
     if (!selection.paths.isEmpty()) {
         const qsizetype chosen = filters.indexOf(selected);
         if (chosen >= 0)
@@ -34,7 +49,8 @@ FileSelection WidgetFileListDialogs::chooseFiles(const QString &title, const QSt
 QString WidgetFileListDialogs::chooseFolder(const QString &prompt, const QString &startFolder)
 {
     const QString start = QFileInfo(startFolder).isDir() ? startFolder : QString();
-    return QFileDialog::getExistingDirectory(m_parent, prompt, start, QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(m_parent, prompt, start,
+                                             nativeOption(m_native) | QFileDialog::ShowDirsOnly);
 }
 
 } // namespace brinmoor::filelist

@@ -13,12 +13,15 @@ class WidgetFileListDialogs final : public FileListDialogs
 public:
     explicit WidgetFileListDialogs(QWidget *parent = nullptr);
     void setParent(QWidget *parent);
+    // The desktop's own dialogs where it has them (the default), or Qt's.
+    void setUseNativeDialogs(bool native);
 
     FileSelection chooseFiles(const QString &title, const QStringList &filters, int &filterIndex) override;
     QString chooseFolder(const QString &prompt, const QString &startFolder) override;
 
 private:
     QPointer<QWidget> m_parent;
+    bool m_native = true;
 };
 
 } // namespace brinmoor::filelist
