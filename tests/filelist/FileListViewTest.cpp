@@ -197,6 +197,17 @@ private slots:
         QCOMPARE(m_list->text(last), QStringLiteral("row %1").arg(last - 1));
         QVERIFY(m_view->verticalScrollBar()->value() > 0);
         QVERIFY(m_view->visualRect(m_list->index(last + 1)).bottom() <= m_view->viewport()->height());
+
+        // And the same upwards at the top edge.
+        m_view->scrollToBottom();
+        const int top = m_view->indexAt(QPoint(5, 2)).row();
+        const int scrolled = m_view->verticalScrollBar()->value();
+        QTest::mousePress(m_view->viewport(), Qt::LeftButton, {}, centre(top + 1));
+        QTest::mouseMove(m_view->viewport(), QPoint(20, 2));
+        QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, {}, QPoint(20, 2));
+        QCOMPARE(m_list->text(top), QStringLiteral("row %1").arg(top + 1));
+        QVERIFY(m_view->verticalScrollBar()->value() < scrolled);
+        QVERIFY(m_view->visualRect(m_list->index(top - 1)).top() >= 0);
     }
 
     void theDragCursorComesFromItsFileOrIsBuiltIn()

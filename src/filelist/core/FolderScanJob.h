@@ -31,6 +31,9 @@ public:
     // Cancels a running walk and waits for its thread.
     ~FolderScanJob() override;
 
+    // The settings below are read by the walking thread: set them before
+    // start().
+
     // Failures of the walk are reported there, on the GUI thread.
     void setFailureSink(FailureSink *sink);
     // Rows are handed over at most this often (plus once at the end), so a
