@@ -25,8 +25,13 @@ QString collapsePairs(QStringView text, QChar separator)
 
 QString NormalizeSeparators(const QString &path, QChar separator, bool networkPaths)
 {
-    if (!networkPaths || !path.startsWith(separator))
+    if (!networkPaths || !path.startsWith(separator)) {
+        // Most paths are clean already; they are handed back without a copy.
+        const QChar pair[2] = {separator, separator};
+        if (!path.contains(QStringView(pair, 2)))
+            return path;
         return collapsePairs(path, separator);
+    }
     qsizetype rest = 1;
     while (rest < path.size() && path[rest] == separator)
         ++rest;
