@@ -195,8 +195,9 @@ public:
     }
 
     // onFolder(nativePath, nativePathWithSeparator) for every folder that
-    // could be opened, before its entries; onEntry(folderFd, entry, kind,
-    // name) for every entry that is not a folder. False when cancelled.
+    // could be opened, before its entries; onEntry(kind, name,
+    // nativePathWithSeparator) for every entry that is not a folder, which
+    // answers false to stop the walk. False when cancelled or stopped.
     template <typename OnFolder, typename OnEntry>
     bool run(const QString &folder, OnFolder &&onFolder, OnEntry &&onEntry)
     {
@@ -243,8 +244,9 @@ public:
                     below += prefix;
                     below += name;
                     waiting.push_back(std::move(below));
-                } else {
-                    onEntry(classified, name, nativePrefix);
+                } else if (!onEntry(classified, name, nativePrefix)) {
+                    ::closedir(listing);
+                    return false;
                 }
             }
             ::closedir(listing);
@@ -315,27 +317,31 @@ void walkFolder(const QString &folder, const WalkOptions &options,
         folder, [](const QString &, const QString &) {},
         [&](const Classified &entry, std::string_view name, const QString &nativePrefix) {
             if (entry.kind != Kind::File || name.front() == '~')
-                return;
+                return true;
             if (attributeValue({name, false, entry.symlink}) == attribute::HiddenArchivedFile)
-                return;
+                return true;
             QString path;
             if (isAscii(name)) {
                 if (!pattern.matches(name))
-                    return;
+                    return true;
                 path.reserve(nativePrefix.size() + qsizetype(name.size()));
                 path += nativePrefix;
                 path += QLatin1StringView(name.data(), qsizetype(name.size()));
             } else {
                 const QString decoded = decodedFileName(name);
                 if (decoded.isEmpty() || !pattern.matches(decoded))
-                    return;
+                    return true;
                 path = nativePrefix + decoded;
             }
             batch.append(std::move(path));
             if (batch.size() >= batchSize) {
                 onBatch(batch);
                 batch.clear();
+                // A cancel asked for while a batch was taken in stops the
+                // walk at once rather than at the next folder.
+                return !(options.cancel && options.cancel->load(std::memory_order_relaxed));
             }
+            return true;
         });
     // A cancelled walk hands over nothing more: its caller has stopped
     // listening.
@@ -359,7 +365,7 @@ QStringList GetSubDirectories2016(const QString &folder, const WalkOptions &opti
     TreeWalk walk(options);
     walk.run(
         folder, [&folders](const QString &native, const QString &) { folders.append(native); },
-        [](const Classified &, std::string_view, const QString &) {});
+        [](const Classified &, std::string_view, const QString &) { return true; });
     return folders;
 }
 
