@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -153,6 +154,14 @@ struct FolderIdHash
     }
 };
 
+struct CloseListing
+{
+    void operator()(DIR *listing) const { ::closedir(listing); }
+};
+// Closed however the walk leaves the folder, also when a batch's receiver
+// throws.
+using Listing = std::unique_ptr<DIR, CloseListing>;
+
 // The path with runs of '/' made one and no trailing '/', except that the
 // root stays "/". Empty stays empty.
 QString cleanFolderPath(const QString &path)
@@ -212,7 +221,7 @@ public:
                 return false;
             const std::string path = std::move(waiting.front());
             waiting.pop_front();
-            DIR *listing = openListing(path);
+            const Listing listing(openListing(path));
             if (!listing) {
                 atRoot = false;
                 continue;
@@ -223,10 +232,10 @@ public:
             const std::string prefix = withSeparator(path);
             onFolder(native, nativePrefix);
 
-            const int fd = ::dirfd(listing);
+            const int fd = ::dirfd(listing.get());
             // A failure part-way through the listing ends it without a
             // word; what was read stays.
-            while (const dirent *entry = ::readdir(listing)) {
+            while (const dirent *entry = ::readdir(listing.get())) {
                 if (isDotOrDotDot(entry->d_name))
                     continue;
                 const std::string_view name(entry->d_name);
@@ -245,11 +254,9 @@ public:
                     below += name;
                     waiting.push_back(std::move(below));
                 } else if (!onEntry(classified, name, nativePrefix)) {
-                    ::closedir(listing);
                     return false;
                 }
             }
-            ::closedir(listing);
         }
         return true;
     }
@@ -375,13 +382,13 @@ QStringList ListFiles(const QString &folder, const QString &pattern)
     const int fd = openFolderForListing(QFile::encodeName(folder).constData());
     if (fd < 0)
         return names;
-    DIR *listing = ::fdopendir(fd);
+    const Listing listing(::fdopendir(fd));
     if (!listing) {
         ::close(fd);
         return names;
     }
     const FileNamePattern matcher(pattern);
-    while (const dirent *entry = ::readdir(listing)) {
+    while (const dirent *entry = ::readdir(listing.get())) {
         if (isDotOrDotDot(entry->d_name))
             continue;
         if (classify(fd, *entry).kind != Kind::File)
@@ -390,7 +397,6 @@ QStringList ListFiles(const QString &folder, const QString &pattern)
         if (!name.isEmpty() && matcher.matches(name))
             names.append(name);
     }
-    ::closedir(listing);
     return names;
 }
 
