@@ -1,0 +1,82 @@
+#include "FileSource.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace brinmoor::counting {
+
+QString describeErrno(int error)
+{
+    // std::generic_category gives strerror's text without its thread-safety
+    // problem.
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+FileRangeSource::FileRangeSource(int fd, std::int64_t begin, std::int64_t end)
+    : m_fd(fd)
+    , m_position(begin)
+    , m_end(end)
+{
+}
+
+std::int64_t FileRangeSource::read(char *buffer, std::int64_t max)
+{
+    if (m_end >= 0)
+        max = std::min(max, m_end - m_position);
+    if (max <= 0)
+        return 0;
+    for (;;) {
+        const ssize_t got = ::pread(m_fd, buffer, static_cast<std::size_t>(max), m_position);
+        if (got >= 0) {
+            m_position += got;
+            return got;
+        }
+        if (errno != EINTR) {
+            m_error = describeErrno(errno);
+            return -1;
+        }
+    }
+}
+
+OpenFile::OpenFile(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO without a writer must not hang; it is
+    // refused below anyway.
+    do
+        m_fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0) {
+        m_error = describeErrno(errno);
+        return;
+    }
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) {
+        m_error = describeErrno(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        m_error = describeErrno(EISDIR);
+    } else if (!S_ISREG(info.st_mode)) {
+        m_error = QStringLiteral("Not a regular file");
+    } else {
+        m_size = info.st_size;
+#ifdef POSIX_FADV_SEQUENTIAL
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+        return;
+    }
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+OpenFile::~OpenFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+} // namespace brinmoor::counting

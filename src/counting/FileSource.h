@@ -1,0 +1,51 @@
+#pragma once
+
+#include "LineCounter.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace brinmoor::counting {
+
+// Reads a range of an open file with pread, so two threads can read two
+// halves of one file through one descriptor. The descriptor is not owned.
+class FileRangeSource final : public ByteSource
+{
+public:
+    // end < 0: up to the end of the file.
+    FileRangeSource(int fd, std::int64_t begin, std::int64_t end);
+    std::int64_t read(char *buffer, std::int64_t max) override;
+    QString errorString() const override { return m_error; }
+
+private:
+    int m_fd;
+    std::int64_t m_position;
+    std::int64_t m_end;
+    QString m_error;
+};
+
+// A file opened for counting: never blocks on a FIFO or a device, and
+// refuses anything that is not a regular file.
+class OpenFile
+{
+public:
+    explicit OpenFile(const QString &path);
+    ~OpenFile();
+    OpenFile(const OpenFile &) = delete;
+    OpenFile &operator=(const OpenFile &) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    std::int64_t size() const { return m_size; }
+    QString errorString() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    std::int64_t m_size = 0;
+    QString m_error;
+};
+
+QString describeErrno(int error);
+
+} // namespace brinmoor::counting

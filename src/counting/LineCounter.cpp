@@ -1,0 +1,131 @@
+#include "LineCounter.h"
+
+#include "CountEngine.h"
+#include "FileSource.h"
+#include "StreamCounter.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace brinmoor::counting {
+
+namespace {
+
+const kernels::Kernel &kernelOf(const EngineConfig &config)
+{
+    return config.kernel ? *config.kernel : kernels::bestKernel();
+}
+
+std::function<void(std::uint64_t)> progressTo(std::atomic<std::uint64_t> *target)
+{
+    if (!target)
+        return {};
+    return [target](std::uint64_t lines) { target->store(lines, std::memory_order_relaxed); };
+}
+
+// Where the second half of a large file can start: just after the first LF
+// at or after the middle. Starting after an LF makes the halves independent:
+// no CR LF pair, no line and no UTF-8 sequence crosses the cut. -1 when there
+// is no LF near the middle or the file is UTF-16.
+std::int64_t findSplit(int fd, std::int64_t size)
+{
+    unsigned char head[2] = {0, 0};
+    if (::pread(fd, head, 2, 0) == 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF)))
+        return -1;
+    constexpr std::int64_t kSearch = 1 << 20;
+    std::vector<char> buffer(64 * 1024);
+    for (std::int64_t at = size / 2; at < size / 2 + kSearch && at < size;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), at);
+        if (got <= 0)
+            return -1;
+        for (ssize_t i = 0; i < got; ++i)
+            if (buffer[static_cast<std::size_t>(i)] == '\n')
+                return at + i + 1 < size ? at + i + 1 : -1;
+        at += got;
+    }
+    return -1;
+}
+
+FileCount countSplit(int fd, std::int64_t split, const OptionsSource &options, const CountControl &control,
+                     const EngineConfig &config)
+{
+    const kernels::Kernel &kernel = kernelOf(config);
+    std::atomic<std::uint64_t> secondLines{0};
+    std::atomic<bool> stop{false};
+    FileCount second;
+    // The second half stops at the caller's cancel (seen through its progress
+    // callback) or when the first half fails.
+    std::thread worker([&] {
+        FileRangeSource source(fd, split, -1);
+        StreamCounter counter(kernel, config.blockSize, StreamCounter::Start::AfterLineFeed);
+        second = counter.run(source, options, &stop, [&](std::uint64_t lines) {
+            secondLines.store(lines, std::memory_order_relaxed);
+            if (control.cancel && control.cancel->load(std::memory_order_relaxed))
+                stop.store(true, std::memory_order_relaxed);
+        });
+    });
+
+    FileRangeSource source(fd, 0, split);
+    StreamCounter counter(kernel, config.blockSize, StreamCounter::Start::FileStart);
+    std::function<void(std::uint64_t)> progress;
+    if (control.linesReached) {
+        progress = [&](std::uint64_t lines) {
+            control.linesReached->store(lines + secondLines.load(std::memory_order_relaxed),
+                                        std::memory_order_relaxed);
+        };
+    }
+    FileCount first = counter.run(source, options, control.cancel, progress);
+    if (!first.ok)
+        stop.store(true, std::memory_order_relaxed);
+    worker.join();
+
+    if (!first.ok && !first.cancelled)
+        return first;
+    if (!second.ok && !second.cancelled)
+        return second;
+    if (first.cancelled || second.cancelled)
+        return {false, true, 0, {}};
+    FileCount total{true, false, first.lines + second.lines, {}};
+    if (control.linesReached)
+        control.linesReached->store(total.lines, std::memory_order_relaxed);
+    return total;
+}
+
+} // namespace
+
+FileCount countSourceWith(ByteSource &source, const OptionsSource &options, const CountControl &control,
+                          const EngineConfig &config)
+{
+    StreamCounter counter(kernelOf(config), config.blockSize, StreamCounter::Start::FileStart);
+    return counter.run(source, options, control.cancel, progressTo(control.linesReached));
+}
+
+FileCount countFileWith(const QString &path, const OptionsSource &options, const CountControl &control,
+                        const EngineConfig &config)
+{
+    OpenFile file(path);
+    if (!file.isOpen())
+        return {false, false, 0, file.errorString()};
+    if (config.splitThreshold > 0 && file.size() >= config.splitThreshold) {
+        const std::int64_t split = findSplit(file.fd(), file.size());
+        if (split > 0)
+            return countSplit(file.fd(), split, options, control, config);
+    }
+    FileRangeSource source(file.fd(), 0, -1);
+    return countSourceWith(source, options, control, config);
+}
+
+FileCount countSource(ByteSource &source, const OptionsSource &options, const CountControl &control)
+{
+    return countSourceWith(source, options, control, {});
+}
+
+FileCount countFile(const QString &path, const OptionsSource &options, const CountControl &control)
+{
+    return countFileWith(path, options, control, {});
+}
+
+} // namespace brinmoor::counting

@@ -1,0 +1,331 @@
+#include "StreamCounter.h"
+
+#include "kernels/MaskMath.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace brinmoor::counting {
+
+namespace {
+
+constexpr std::size_t kSlack = 64;   // the kernels read up to 63 bytes past the data
+
+bool isBreak(unsigned char b)
+{
+    return b == '\r' || b == '\n';
+}
+
+unsigned char asciiFold(unsigned char b)
+{
+    return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 0x20) : b;
+}
+
+kernels::Needle needleFor(const AsciiNeedle &word)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(word.bytes.data());
+    const unsigned char first = bytes[0];
+    const unsigned char last = bytes[word.bytes.size() - 1];
+    // OR-ing 0x20 folds exactly A-Z onto a-z for a letter; any other byte
+    // must compare as it is.
+    auto orFor = [](unsigned char c) -> unsigned char { return c >= 'a' && c <= 'z' ? 0x20 : 0; };
+    return {bytes, static_cast<std::uint32_t>(word.bytes.size()), first, orFor(first), last, orFor(last)};
+}
+
+QStringDecoder decoderFor(QStringConverter::Encoding encoding)
+{
+    // A BOM past the start of the file is text (U+FEFF), never dropped.
+    return QStringDecoder(encoding, QStringConverter::Flag::ConvertInitialBom);
+}
+
+} // namespace
+
+StreamCounter::StreamCounter(const kernels::Kernel &kernel, std::size_t blockSize, Start start)
+    : m_kernel(kernel)
+    , m_blockSize(std::max<std::size_t>(blockSize, 64))
+    , m_start(start)
+    , m_decoder(decoderFor(QStringConverter::System))
+{
+}
+
+void StreamCounter::useOptions(std::shared_ptr<const PreparedOptions> options)
+{
+    if (options == m_options)
+        return;
+    m_options = std::move(options);
+    m_needles.clear();
+    for (const AsciiNeedle &word : m_options->asciiNeedles())
+        m_needles.push_back(needleFor(word));
+
+    // The look-behind must hold the longest word less one byte (matches are
+    // found by their last byte) and at least what the kernels read before p.
+    const auto wanted = std::max<std::size_t>(
+        kernels::kLookBehind, (static_cast<std::size_t>(m_options->tailLength()) + 1 + 63) / 64 * 64);
+    if (wanted > m_pad || m_buffer.empty()) {
+        const std::size_t pad = std::max(wanted, m_pad);
+        std::vector<unsigned char> buffer(pad + m_blockSize + kSlack, '\n');
+        if (!m_buffer.empty())
+            std::memcpy(buffer.data() + pad - m_pad, m_buffer.data(), m_pad);
+        m_buffer.swap(buffer);
+        m_pad = pad;
+    }
+}
+
+void StreamCounter::keepLookBehind(std::size_t n)
+{
+    // The last m_pad bytes of the stream move in front of the next block;
+    // when the block was short they include older look-behind bytes.
+    std::memmove(m_buffer.data(), m_buffer.data() + n, m_pad);
+}
+
+FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, const std::atomic<bool> *cancel,
+                             const std::function<void(std::uint64_t)> &progress)
+{
+    bool first = true;
+    for (;;) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return {false, true, 0, {}};
+        useOptions(options.current());
+
+        std::size_t n = 0;
+        for (;;) {
+            const std::int64_t got = source.read(reinterpret_cast<char *>(data()) + n,
+                                                 static_cast<std::int64_t>(m_blockSize - n));
+            if (got < 0)
+                return {false, false, 0, source.errorString()};
+            n += static_cast<std::size_t>(got);
+            // The byte-order mark needs the first three bytes, whatever the read sizes.
+            if (got == 0 || !first || m_start != Start::FileStart || n >= 3)
+                break;
+        }
+        if (n == 0)
+            break;
+
+        std::size_t skip = 0;
+        if (first && m_start == Start::FileStart) {
+            const unsigned char *d = data();
+            if (n >= 3 && d[0] == 0xEF && d[1] == 0xBB && d[2] == 0xBF) {
+                skip = 3;
+            } else if (n >= 2 && d[0] == 0xFF && d[1] == 0xFE) {
+                skip = 2;
+                m_encoding = Encoding::Utf16LE;
+                m_decoder = decoderFor(QStringConverter::Utf16LE);
+            } else if (n >= 2 && d[0] == 0xFE && d[1] == 0xFF) {
+                skip = 2;
+                m_encoding = Encoding::Utf16BE;
+                m_decoder = decoderFor(QStringConverter::Utf16BE);
+            }
+            // Drop the mark so the look-behind never sees it.
+            std::memmove(data(), data() + skip, n - skip);
+            n -= skip;
+        }
+        first = false;
+
+        if (m_encoding == Encoding::Bytes) {
+            countBytes(data(), n);
+            if (n > 0)
+                m_lastByte = data()[n - 1];
+            keepLookBehind(n);
+        } else {
+            countText(reinterpret_cast<const char *>(data()), n);
+        }
+        if (progress)
+            progress(m_lines);
+    }
+
+    if (m_encoding == Encoding::Bytes)
+        finishBytes();
+    else
+        finishText();
+    if (progress)
+        progress(m_lines);
+    return {true, false, m_lines, {}};
+}
+
+void StreamCounter::countBytes(const unsigned char *p, std::size_t n)
+{
+    if (n == 0)
+        return;
+    if (m_options->hasWords() || m_matched || m_decoding) {
+        countBytesWithWords(p, n);
+        return;
+    }
+    if (m_options->excludeBlank()) {
+        m_lines += m_kernel.countNonBlankEnds(p, n, m_carry);
+        return;
+    }
+    m_lines += m_kernel.countEnds(p, n);
+    // Keep the blank state of the open line too, should the option be
+    // switched on before the line ends: look back to its start (usually a
+    // few bytes) or to the first non-blank byte.
+    for (std::size_t i = n; i > 0; --i) {
+        const unsigned char b = p[i - 1];
+        if (isBreak(b)) {
+            m_carry = false;
+            return;
+        }
+        if (b != ' ') {
+            m_carry = true;
+            return;
+        }
+    }
+}
+
+bool StreamCounter::asciiMatchEndingAt(const unsigned char *p, std::ptrdiff_t pos) const
+{
+    for (const kernels::Needle &nd : m_needles) {
+        const unsigned char *start = p + pos - nd.length + 1;
+        std::uint32_t j = 0;
+        while (j < nd.length && asciiFold(start[j]) == nd.bytes[j])
+            ++j;
+        if (j == nd.length)
+            return true;
+    }
+    return false;
+}
+
+void StreamCounter::beginDecoding(const unsigned char *p, std::ptrdiff_t pos)
+{
+    // The line so far was ASCII: its folded text is its lower-cased bytes, and
+    // only its last tailLength() units can be part of a match still to come.
+    std::ptrdiff_t from = pos;
+    const std::ptrdiff_t limit = pos - m_options->tailLength();
+    while (from > limit && !isBreak(p[from - 1]))
+        --from;
+    QString tail(pos - from, Qt::Uninitialized);
+    for (std::ptrdiff_t i = from; i < pos; ++i)
+        tail[i - from] = QChar(asciiFold(p[i]));
+    m_matcher.reset(tail);
+    m_decoder.resetState();
+    m_decoding = true;
+}
+
+void StreamCounter::decodeInto(const unsigned char *p, std::size_t n, bool withEnd)
+{
+    if (m_matcher.matched() || n == 0)
+        return;
+    QString text = m_decoder.decode(QByteArrayView(p, static_cast<qsizetype>(n)));
+    // The line's end byte is decoded with it so that a cut-off sequence
+    // before it becomes U+FFFD, exactly as in a decode of the whole file.
+    if (withEnd)
+        text.chop(1);
+    m_matcher.feed(text, *m_options);
+    if (withEnd)
+        m_matcher.finish(*m_options);
+}
+
+void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
+{
+    const bool blankOff = !m_options->excludeBlank();
+    std::size_t decodeFrom = 0;
+    for (std::size_t w = 0; w < n; w += 64) {
+        const std::size_t count = std::min<std::size_t>(64, n - w);
+        const unsigned char *q = p + w;
+        kernels::Masks m;
+        m_kernel.masks(q, count, m_needles.data(), m_needles.size(), m);
+        const std::uint64_t ends = kernels::lineEnds(m.lf, m.cr, q[-1] == '\r');
+        const std::uint64_t nonBlank = ~(m.lf | m.cr | m.sp) & kernels::validBits(count);
+        const std::uint64_t nonBlankEnds = kernels::nonBlankEnds(ends, nonBlank, m_carry);
+        const std::uint64_t counted = blankOff ? ends : nonBlankEnds;
+        m_lines += static_cast<std::uint64_t>(std::popcount(counted));
+
+        std::uint64_t events = ends | m.candidates | m.high;
+        if (!m_matched && !m_decoding && (m.candidates | m.high) == 0)
+            continue;
+        // Walk this word's events in byte order. Lines already counted above
+        // are taken back when a word excludes them.
+        while (events) {
+            const int bit = std::countr_zero(events);
+            events &= events - 1;
+            const std::uint64_t b = std::uint64_t{1} << bit;
+            const auto pos = static_cast<std::ptrdiff_t>(w) + bit;
+            if (ends & b) {
+                if (m_decoding)
+                    decodeInto(p + decodeFrom, static_cast<std::size_t>(pos) + 1 - decodeFrom, true);
+                const bool matched = m_decoding ? m_matcher.matched() : m_matched;
+                if (matched && (counted & b))
+                    --m_lines;
+                m_matched = false;
+                m_decoding = false;
+            } else if (m_matched || m_decoding) {
+                continue;
+            } else if (m.high & b) {
+                beginDecoding(p, pos);
+                decodeFrom = static_cast<std::size_t>(pos);
+            } else if (asciiMatchEndingAt(p, pos)) {
+                m_matched = true;
+            }
+        }
+    }
+    if (m_decoding)
+        decodeInto(p + decodeFrom, n - decodeFrom, false);
+}
+
+void StreamCounter::finishBytes()
+{
+    const bool counted = m_options->excludeBlank() ? m_carry : !isBreak(m_lastByte);
+    bool matched = m_matched;
+    if (m_decoding) {
+        // Flush a sequence cut off by the end of the file as U+FFFD.
+        const unsigned char lf = '\n';
+        decodeInto(&lf, 1, true);
+        matched = m_matcher.matched();
+    }
+    if (counted && !matched)
+        ++m_lines;
+}
+
+// UTF-16 files: decoded whole, one character at a time. Correct rather than fast.
+void StreamCounter::countText(const char *p, std::size_t n)
+{
+    m_textBytes += n;
+    const QString text = m_decoder.decode(QByteArrayView(p, static_cast<qsizetype>(n)));
+    const bool words = m_options->hasWords();
+    qsizetype pieceStart = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\r' || c == u'\n') {
+            const bool pairedLf = c == u'\n' && m_textCr;
+            m_textCr = c == u'\r';
+            if (words)
+                m_matcher.feed(QStringView(text).mid(pieceStart, i - pieceStart), *m_options);
+            pieceStart = i + 1;
+            if (!pairedLf)
+                endTextLine();
+            continue;
+        }
+        m_textCr = false;
+        m_textContent = true;
+        if (c != u' ')
+            m_carry = true;
+    }
+    if (words)
+        m_matcher.feed(QStringView(text).mid(pieceStart), *m_options);
+}
+
+void StreamCounter::endTextLine()
+{
+    m_matcher.finish(*m_options);
+    const bool counted = m_options->excludeBlank() ? m_carry : true;
+    if (counted && !m_matcher.matched())
+        ++m_lines;
+    m_matcher.reset();
+    m_carry = false;
+    m_textContent = false;
+}
+
+void StreamCounter::finishText()
+{
+    // An odd byte left at the end is a broken character, decoded as U+FFFD.
+    if (m_textBytes % 2 != 0) {
+        m_textContent = true;
+        m_carry = true;
+        if (m_options->hasWords())
+            m_matcher.feed(u"\uFFFD", *m_options);
+    }
+    if (m_textContent)
+        endTextLine();
+}
+
+} // namespace brinmoor::counting

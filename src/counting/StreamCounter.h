@@ -1,0 +1,76 @@
+#pragma once
+
+#include "LineCounter.h"
+#include "PreparedOptions.h"
+#include "TextMatcher.h"
+#include "kernels/Kernels.h"
+
+#include <QStringDecoder>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace brinmoor::counting {
+
+// Counts one stream of bytes block by block. Holds one read block plus a
+// small look-behind, whatever the file and line length. One instance per
+// stream and thread.
+class StreamCounter
+{
+public:
+    enum class Start {
+        FileStart,      // look for a byte-order mark
+        AfterLineFeed,  // the second half of a split file: UTF-8/8-bit, fresh line
+    };
+
+    StreamCounter(const kernels::Kernel &kernel, std::size_t blockSize, Start start);
+
+    // Reads the source to its end. progress (may be empty) gets the lines
+    // passed so far once per block.
+    FileCount run(ByteSource &source, const OptionsSource &options, const std::atomic<bool> *cancel,
+                  const std::function<void(std::uint64_t)> &progress);
+
+private:
+    enum class Encoding { Bytes, Utf16LE, Utf16BE };
+
+    void useOptions(std::shared_ptr<const PreparedOptions> options);
+    unsigned char *data() { return m_buffer.data() + m_pad; }
+    void keepLookBehind(std::size_t n);
+
+    void countBytes(const unsigned char *p, std::size_t n);
+    void countBytesWithWords(const unsigned char *p, std::size_t n);
+    bool asciiMatchEndingAt(const unsigned char *p, std::ptrdiff_t pos) const;
+    void beginDecoding(const unsigned char *p, std::ptrdiff_t pos);
+    void decodeInto(const unsigned char *p, std::size_t n, bool withEnd);
+    void finishBytes();
+
+    void countText(const char *p, std::size_t n);
+    void endTextLine();
+    void finishText();
+
+    const kernels::Kernel &m_kernel;
+    const std::size_t m_blockSize;
+    Start m_start;
+    Encoding m_encoding = Encoding::Bytes;
+
+    std::shared_ptr<const PreparedOptions> m_options;
+    std::vector<kernels::Needle> m_needles;
+    std::vector<unsigned char> m_buffer;   // look-behind, block, slack
+    std::size_t m_pad = 0;
+
+    std::uint64_t m_lines = 0;
+    bool m_carry = false;           // the open line holds a non-blank character
+    bool m_matched = false;         // the open line holds a word (ASCII path)
+    bool m_decoding = false;        // the open line holds a byte >= 0x80: decoded path
+    unsigned char m_lastByte = '\n';
+    std::uint64_t m_textBytes = 0;  // UTF-16 only: for an odd byte at the end
+    bool m_textContent = false;     // UTF-16 only: the open line is not empty
+    bool m_textCr = false;          // UTF-16 only: the last character was CR
+    QStringDecoder m_decoder;
+    TextMatcher m_matcher;
+};
+
+} // namespace brinmoor::counting
