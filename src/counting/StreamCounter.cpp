@@ -36,7 +36,37 @@ kernels::Needle needleFor(const AsciiNeedle &word)
 QStringDecoder decoderFor(QStringConverter::Encoding encoding)
 {
     // A BOM past the start of the file is text (U+FEFF), never dropped.
-    return QStringDecoder(encoding, QStringConverter::Flag::ConvertInitialBom);
+    // Stateless: the caller cuts the bytes between characters itself.
+    return QStringDecoder(encoding, QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+}
+
+// Where UTF-8 bytes can be cut so that no sequence is split: before a lead
+// byte among the last three whose sequence is not complete yet.
+qsizetype utf8Cut(const QByteArray &bytes)
+{
+    const qsizetype size = bytes.size();
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const auto b = static_cast<unsigned char>(bytes[size - back]);
+        if (b < 0x80)
+            return size;
+        if (b < 0xC0)
+            continue;   // continuation byte
+        const qsizetype length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF8 ? 4 : 1;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+// The same for UTF-16: never after an odd byte or a high surrogate.
+qsizetype utf16Cut(const QByteArray &bytes, bool littleEndian)
+{
+    qsizetype cut = bytes.size() & ~qsizetype{1};
+    if (cut >= 2) {
+        const auto hi = static_cast<unsigned char>(bytes[cut - (littleEndian ? 1 : 2)]);
+        if (hi >= 0xD8 && hi <= 0xDB)
+            cut -= 2;
+    }
+    return cut;
 }
 
 } // namespace
@@ -197,21 +227,30 @@ void StreamCounter::beginDecoding(const unsigned char *p, std::ptrdiff_t pos)
     for (std::ptrdiff_t i = from; i < pos; ++i)
         tail[i - from] = QChar(asciiFold(p[i]));
     m_matcher.reset(tail);
-    m_decoder.resetState();
+    m_pending.clear();
     m_decoding = true;
 }
 
-void StreamCounter::decodeInto(const unsigned char *p, std::size_t n, bool withEnd)
+void StreamCounter::decodeInto(const unsigned char *p, std::size_t n, bool lineEnds)
 {
-    if (m_matcher.matched() || n == 0)
+    if (m_matcher.matched()) {
+        m_pending.clear();
         return;
-    QString text = m_decoder.decode(QByteArrayView(p, static_cast<qsizetype>(n)));
-    // The line's end byte is decoded with it so that a cut-off sequence
-    // before it becomes U+FFFD, exactly as in a decode of the whole file.
-    if (withEnd)
-        text.chop(1);
+    }
+    QByteArray bytes = m_pending;
+    bytes.append(reinterpret_cast<const char *>(p), static_cast<qsizetype>(n));
+    m_pending.clear();
+    if (!lineEnds) {
+        // Keep a character cut by the read for the next piece. Each piece is
+        // decoded on its own (the decoder's own state across calls loses the
+        // byte after a broken sequence), so pieces must end between characters.
+        const qsizetype cut = m_encoding == Encoding::Bytes ? utf8Cut(bytes) : utf16Cut(bytes, m_encoding == Encoding::Utf16LE);
+        m_pending = bytes.mid(cut);
+        bytes.truncate(cut);
+    }
+    const QString text = m_decoder.decode(bytes);
     m_matcher.feed(text, *m_options);
-    if (withEnd)
+    if (lineEnds)
         m_matcher.finish(*m_options);
 }
 
@@ -242,7 +281,7 @@ void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
             const auto pos = static_cast<std::ptrdiff_t>(w) + bit;
             if (ends & b) {
                 if (m_decoding)
-                    decodeInto(p + decodeFrom, static_cast<std::size_t>(pos) + 1 - decodeFrom, true);
+                    decodeInto(p + decodeFrom, static_cast<std::size_t>(pos) - decodeFrom, true);
                 const bool matched = m_decoding ? m_matcher.matched() : m_matched;
                 if (matched && (counted & b))
                     --m_lines;
@@ -267,9 +306,7 @@ void StreamCounter::finishBytes()
     const bool counted = m_options->excludeBlank() ? m_carry : !isBreak(m_lastByte);
     bool matched = m_matched;
     if (m_decoding) {
-        // Flush a sequence cut off by the end of the file as U+FFFD.
-        const unsigned char lf = '\n';
-        decodeInto(&lf, 1, true);
+        decodeInto(nullptr, 0, true);
         matched = m_matcher.matched();
     }
     if (counted && !matched)
@@ -279,8 +316,16 @@ void StreamCounter::finishBytes()
 // UTF-16 files: decoded whole, one character at a time. Correct rather than fast.
 void StreamCounter::countText(const char *p, std::size_t n)
 {
-    m_textBytes += n;
-    const QString text = m_decoder.decode(QByteArrayView(p, static_cast<qsizetype>(n)));
+    QByteArray bytes = m_pending;
+    bytes.append(p, static_cast<qsizetype>(n));
+    const qsizetype cut = utf16Cut(bytes, m_encoding == Encoding::Utf16LE);
+    m_pending = bytes.mid(cut);
+    bytes.truncate(cut);
+    countChars(m_decoder.decode(bytes));
+}
+
+void StreamCounter::countChars(const QString &text)
+{
     const bool words = m_options->hasWords();
     qsizetype pieceStart = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -317,12 +362,13 @@ void StreamCounter::endTextLine()
 
 void StreamCounter::finishText()
 {
-    // An odd byte left at the end is a broken character, decoded as U+FFFD.
-    if (m_textBytes % 2 != 0) {
-        m_textContent = true;
-        m_carry = true;
-        if (m_options->hasWords())
-            m_matcher.feed(u"\uFFFD", *m_options);
+    // A lone high surrogate at the end stays as it is; an odd byte is a
+    // broken character.
+    if (!m_pending.isEmpty()) {
+        QString rest = m_decoder.decode(m_pending.left(m_pending.size() & ~qsizetype{1}));
+        if (m_pending.size() % 2)
+            rest.append(QChar::ReplacementCharacter);
+        countChars(rest);
     }
     if (m_textContent)
         endTextLine();

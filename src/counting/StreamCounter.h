@@ -44,10 +44,11 @@ private:
     void countBytesWithWords(const unsigned char *p, std::size_t n);
     bool asciiMatchEndingAt(const unsigned char *p, std::ptrdiff_t pos) const;
     void beginDecoding(const unsigned char *p, std::ptrdiff_t pos);
-    void decodeInto(const unsigned char *p, std::size_t n, bool withEnd);
+    void decodeInto(const unsigned char *p, std::size_t n, bool lineEnds);
     void finishBytes();
 
     void countText(const char *p, std::size_t n);
+    void countChars(const QString &text);
     void endTextLine();
     void finishText();
 
@@ -66,10 +67,10 @@ private:
     bool m_matched = false;         // the open line holds a word (ASCII path)
     bool m_decoding = false;        // the open line holds a byte >= 0x80: decoded path
     unsigned char m_lastByte = '\n';
-    std::uint64_t m_textBytes = 0;  // UTF-16 only: for an odd byte at the end
     bool m_textContent = false;     // UTF-16 only: the open line is not empty
     bool m_textCr = false;          // UTF-16 only: the last character was CR
     QStringDecoder m_decoder;
+    QByteArray m_pending;           // the start of a character cut by a read
     TextMatcher m_matcher;
 };
 
