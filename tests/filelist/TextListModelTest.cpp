@@ -30,6 +30,26 @@ private slots:
         QCOMPARE(model.count(), 0);
     }
 
+    void aRowsTextIsReplacedInPlace()
+    {
+        TextListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.append({"a", "b", "c"});
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QVERIFY(model.setText(1, QStringLiteral("x")));
+        QCOMPARE(model.texts(), QStringList({"a", "x", "c"}));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].value<QModelIndex>().row(), 1);
+        QCOMPARE(changed[0][1].value<QModelIndex>().row(), 1);
+        QVERIFY(model.setText(1, QStringLiteral("x")));   // same text: nothing to repaint
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(!model.setText(3, QStringLiteral("y")));
+        QVERIFY(!model.setText(-1, QStringLiteral("y")));
+        QCOMPARE(model.count(), 3);
+        QCOMPARE(reset.size(), 0);
+    }
+
     void checkMarks()
     {
         TextListModel plain;

@@ -61,6 +61,18 @@ void TextListModel::clear()
     endResetModel();
 }
 
+bool TextListModel::setText(int row, const QString &text)
+{
+    if (row < 0 || row >= count())
+        return false;
+    if (m_texts[row] != text) {
+        m_texts[row] = text;
+        const QModelIndex at = index(row);
+        emit dataChanged(at, at, {Qt::DisplayRole});
+    }
+    return true;
+}
+
 QString TextListModel::text(int row) const
 {
     return row >= 0 && row < count() ? m_texts[row] : QString();

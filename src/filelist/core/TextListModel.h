@@ -25,6 +25,8 @@ public:
     // False when row is out of range; nothing changes then.
     bool removeAt(int row);
     void clear();
+    // Replaces the text of one row in place; false when row is out of range.
+    bool setText(int row, const QString &text);
 
     QString text(int row) const;
     bool isChecked(int row) const;
