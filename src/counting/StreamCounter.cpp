@@ -22,6 +22,19 @@ unsigned char asciiFold(unsigned char b)
     return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 0x20) : b;
 }
 
+// Whether the bytes at p start U+017F (C5 BF) or U+212A (E2 84 AA); when the
+// read ends before the sequence does, assume they do (the decoded path is
+// always right, only slower).
+bool foldsToAscii(const unsigned char *p, std::size_t available)
+{
+    static constexpr unsigned char longS[] = {0xC5, 0xBF};
+    static constexpr unsigned char kelvin[] = {0xE2, 0x84, 0xAA};
+    auto startsWith = [&](const unsigned char *seq, std::size_t length) {
+        return std::memcmp(p, seq, std::min(length, available)) == 0;
+    };
+    return startsWith(longS, sizeof longS) || startsWith(kelvin, sizeof kelvin);
+}
+
 kernels::Needle needleFor(const AsciiNeedle &word)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(word.bytes.data());
@@ -87,6 +100,7 @@ void StreamCounter::useOptions(std::shared_ptr<const PreparedOptions> options)
     m_needles.clear();
     for (const AsciiNeedle &word : m_options->asciiNeedles())
         m_needles.push_back(needleFor(word));
+    m_asciiWordsOnly = m_needles.size() == static_cast<std::size_t>(m_options->foldedWords().size());
 
     // The look-behind must hold the longest word less one byte (matches are
     // found by their last byte) and at least what the kernels read before p.
@@ -217,11 +231,13 @@ bool StreamCounter::asciiMatchEndingAt(const unsigned char *p, std::ptrdiff_t po
 
 void StreamCounter::beginDecoding(const unsigned char *p, std::ptrdiff_t pos)
 {
-    // The line so far was ASCII: its folded text is its lower-cased bytes, and
-    // only its last tailLength() units can be part of a match still to come.
+    // Only the last tailLength() units before pos can be part of a match still
+    // to come, and only if they are ASCII: a character >= 0x80 before pos
+    // folds to non-ASCII text (pos is the first one that may not), which no
+    // word that the byte search handled can run through.
     std::ptrdiff_t from = pos;
     const std::ptrdiff_t limit = pos - m_options->tailLength();
-    while (from > limit && !isBreak(p[from - 1]))
+    while (from > limit && !isBreak(p[from - 1]) && p[from - 1] < 0x80)
         --from;
     QString tail(pos - from, Qt::Uninitialized);
     for (std::ptrdiff_t i = from; i < pos; ++i)
@@ -269,8 +285,11 @@ void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
         const std::uint64_t counted = blankOff ? ends : nonBlankEnds;
         m_lines += static_cast<std::uint64_t>(std::popcount(counted));
 
-        std::uint64_t events = ends | m.candidates | m.high;
-        if (!m_matched && !m_decoding && (m.candidates | m.high) == 0)
+        // With ASCII words only, a line with other bytes still goes by bytes,
+        // unless it holds U+017F or U+212A (they fold to s and k).
+        const std::uint64_t decodeAt = m_asciiWordsOnly ? m.suspects : m.high;
+        std::uint64_t events = ends | m.candidates | decodeAt;
+        if (!m_matched && !m_decoding && (m.candidates | decodeAt) == 0)
             continue;
         // Walk this word's events in byte order. Lines already counted above
         // are taken back when a word excludes them.
@@ -289,9 +308,11 @@ void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
                 m_decoding = false;
             } else if (m_matched || m_decoding) {
                 continue;
-            } else if (m.high & b) {
-                beginDecoding(p, pos);
-                decodeFrom = static_cast<std::size_t>(pos);
+            } else if (decodeAt & b) {
+                if (!m_asciiWordsOnly || foldsToAscii(p + pos, n - static_cast<std::size_t>(pos))) {
+                    beginDecoding(p, pos);
+                    decodeFrom = static_cast<std::size_t>(pos);
+                }
             } else if (asciiMatchEndingAt(p, pos)) {
                 m_matched = true;
             }

@@ -59,6 +59,7 @@ private:
 
     std::shared_ptr<const PreparedOptions> m_options;
     std::vector<kernels::Needle> m_needles;
+    bool m_asciiWordsOnly = true;   // every word is ASCII: most non-ASCII lines can go by bytes
     std::vector<unsigned char> m_buffer;   // look-behind, block, slack
     std::size_t m_pad = 0;
 

@@ -118,6 +118,9 @@ BRINMOOR_AVX2 void masksAvx2(const unsigned char *p, std::size_t n, const Needle
     out.sp = both(_mm256_set1_epi8(' '), v0, v1);
     out.high = static_cast<std::uint32_t>(_mm256_movemask_epi8(v0))
         | (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(v1))} << 32);
+    out.suspects = out.high ? both(_mm256_set1_epi8(static_cast<char>(0xC5)), v0, v1)
+            | both(_mm256_set1_epi8(static_cast<char>(0xE2)), v0, v1)
+                            : 0;
     __m256i c0 = _mm256_setzero_si256();
     __m256i c1 = _mm256_setzero_si256();
     for (std::size_t k = 0; k < needleCount; ++k) {

@@ -65,6 +65,10 @@ BRINMOOR_AVX512 void masksAvx512(const unsigned char *p, std::size_t n, const Ne
     out.cr = _mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8('\r'));
     out.sp = _mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8(' '));
     out.high = _mm512_movepi8_mask(v) & valid;
+    out.suspects = out.high
+        ? (_mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8(static_cast<char>(0xC5)))
+           | _mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8(static_cast<char>(0xE2))))
+        : 0;
     __mmask64 candidates = 0;
     for (std::size_t k = 0; k < needleCount; ++k) {
         const Needle &nd = needles[k];

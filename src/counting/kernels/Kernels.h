@@ -27,9 +27,11 @@ struct Needle
 };
 
 // Per-64-byte bit masks (bit i = byte p[i]); bits at or past n are zero.
+// suspects: the lead bytes 0xC5 and 0xE2 of U+017F and U+212A, the only
+// characters outside ASCII whose case folding is ASCII ('s' and 'k').
 struct Masks
 {
-    std::uint64_t lf = 0, cr = 0, sp = 0, high = 0, candidates = 0;
+    std::uint64_t lf = 0, cr = 0, sp = 0, high = 0, suspects = 0, candidates = 0;
 };
 
 struct Kernel

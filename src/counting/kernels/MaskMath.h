@@ -61,6 +61,8 @@ inline void scalarMasks(const unsigned char *p, std::size_t n, const Needle *nee
             out.sp |= bit;
         if (b >= 0x80)
             out.high |= bit;
+        if (b == 0xC5 || b == 0xE2)
+            out.suspects |= bit;
         for (std::size_t k = 0; k < needleCount; ++k) {
             const Needle &nd = needles[k];
             if ((b | nd.lastOr) == nd.last
