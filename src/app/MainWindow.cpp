@@ -4,10 +4,12 @@
 #include "CaptionProgressBar.h"
 #include "CursorFile.h"
 #include "ErrorReporter.h"
+#include "FileListCommands.h"
 #include "Paths.h"
 #include "Procedure.h"
 
 #include "CountRun.h"
+#include "FileListView.h"
 #include "SampleSet.h"
 #include "SettingsStore.h"
 #include "SharedOptions.h"
@@ -79,9 +81,10 @@ void setBackColour(QWidget *widget, const QColor &colour)
 }
 
 QTreeView *makeList(const char *name, filelist::TextListModel *model, const QString &tooltip,
-                    int designHeight, QWidget *parent)
+                    int designHeight, QWidget *parent, QTreeView *view = nullptr)
 {
-    auto *view = new QTreeView(parent);
+    if (!view)
+        view = new QTreeView(parent);
     view->setObjectName(QLatin1String(name));
     view->setModel(model);
     view->setRootIsDecorated(false);
@@ -120,6 +123,8 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
+    m_fileCommands = new FileListCommands(*this, *static_cast<filelist::FileListView *>(m_fileView),
+                                          m_services.fileDialogs, m_services.openUrl);
 
     m_rowFlush = new QTimer(this);
     m_rowFlush->setSingleShot(true);
@@ -137,6 +142,9 @@ MainWindow::~MainWindow()
     // The run's workers must stop before the lists they report into go.
     delete m_run;
     m_run = nullptr;
+    // So do the folder scans, whose busy leases must find m_busy alive.
+    delete m_fileCommands;
+    m_fileCommands = nullptr;
 }
 
 void MainWindow::buildControls()
@@ -159,7 +167,9 @@ void MainWindow::buildControls()
         return b;
     };
 
-    m_fileView = makeList("ListView1", m_fileModel, Tooltip1, 107, this);
+    auto *fileListView = new filelist::FileListView(this);
+    m_fileView = makeList("ListView1", m_fileModel, Tooltip1, 107, this, fileListView);
+    fileListView->setFileList(m_fileModel);
     auto *pushButton5 = button("PushButton5", "Add All File(s) In Folder");
     auto *pushButton1 = button("PushButton1", "Add File(s)");
     auto *pushButton12 = button("PushButton12", "Start Counting");
@@ -641,6 +651,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_pendingRows.clear();
         endRun(false);
     }
+    m_fileCommands->stopScans();
     saveWords();
     event->accept();
 }

@@ -25,6 +25,7 @@ class CountRun;
 class SharedOptions;
 } // namespace counting
 namespace filelist {
+class FileListDialogs;
 class TextListModel;
 }
 } // namespace brinmoor
@@ -33,6 +34,7 @@ namespace brinmoor::app {
 
 class CaptionProgressBar;
 class ErrorReporter;
+class FileListCommands;
 
 // What the window needs from outside; tests replace every part.
 struct WindowServices
@@ -48,6 +50,9 @@ struct WindowServices
     std::function<void(const QUrl &)> openUrl;
     // Worker threads of a counting run; 0 uses every core.
     int countJobs = 0;
+    // The open dialog and the folder browser of the file list; null uses
+    // Qt's own, modal to the window.
+    filelist::FileListDialogs *fileDialogs = nullptr;
 };
 
 // The program's only working window. Controls keep their designer names as
@@ -84,6 +89,10 @@ public:
     QTreeView *wordView() const { return m_wordView; }
     QTreeView *resultView() const { return m_resultView; }
     QPushButton *button(const char *designerName) const;
+    // The filter chosen last in the "Add File(s)" dialog, shared with the
+    // save dialog of the text export (an index into the dialog's filters).
+    int &fileDialogFilterIndex() { return m_fileDialogFilterIndex; }
+    FileListCommands &fileListCommands() const { return *m_fileCommands; }
 
     // The commands, as the buttons call them.
     void startCounting();
@@ -148,6 +157,11 @@ private:
     bool m_closing = false;
     QStringList m_pendingRows;
     QTimer *m_rowFlush = nullptr;
+
+    // The file list's commands; they own the folder scans, which hold busy
+    // leases, so they go before m_busy does.
+    FileListCommands *m_fileCommands = nullptr;
+    int m_fileDialogFilterIndex = 0;
 };
 
 } // namespace brinmoor::app

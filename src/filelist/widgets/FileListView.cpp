@@ -30,24 +30,13 @@ QStringList droppedPaths(const QMimeData *data)
     return paths;
 }
 
-// Exchanges the texts of two rows. The list model offers no way to replace
-// one row's text yet; until it does, the rows are put back in one reset,
-// which costs a copy of the list per exchange.
-template <class Model>
-void exchangeTexts(Model &model, int a, int b)
+// Exchanges the texts of two rows in place: two row updates, whatever the
+// size of the list.
+void exchangeTexts(TextListModel &model, int a, int b)
 {
     const QString textA = model.text(a);
-    const QString textB = model.text(b);
-    if constexpr (requires { model.setText(a, textB); }) {
-        model.setText(a, textB);
-        model.setText(b, textA);
-    } else {
-        QStringList texts = model.texts();
-        texts[a] = textB;
-        texts[b] = textA;
-        model.clear();
-        model.append(texts);
-    }
+    model.setText(a, model.text(b));
+    model.setText(b, textA);
 }
 
 } // namespace
@@ -149,6 +138,14 @@ void FileListView::dropEvent(QDropEvent *event)
     });
     ++m_runningDrops;
     job->start();
+}
+
+void FileListView::stopDrops()
+{
+    // Deleting a walk cancels it and waits for its thread; its finished
+    // signal never comes, so the count is settled here.
+    qDeleteAll(findChildren<FolderScanJob *>(Qt::FindDirectChildrenOnly));
+    m_runningDrops = 0;
 }
 
 void FileListView::keyPressEvent(QKeyEvent *event)

@@ -47,6 +47,9 @@ public:
 
     // Walks of dropped folders still running.
     int runningDrops() const { return m_runningDrops; }
+    // Cancels and deletes the walks of dropped folders at once, for closing
+    // the window: their rows already appended stay, the rest never comes.
+    void stopDrops();
 
 signals:
     // A drop has been added completely, folder contents included.

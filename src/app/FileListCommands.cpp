@@ -1,0 +1,136 @@
+#include "FileListCommands.h"
+
+#include "BusyState.h"
+#include "ErrorReporter.h"
+#include "MainWindow.h"
+#include "Procedure.h"
+
+#include "AddFiles.h"
+#include "AddFolder.h"
+#include "FileListEditing.h"
+#include "FileListView.h"
+#include "FolderScanJob.h"
+#include "SampleFiles.h"
+#include "TextListModel.h"
+#include "WidgetFileListDialogs.h"
+
+#include <QDir>
+#include <QPushButton>
+
+namespace brinmoor::app {
+
+FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &view,
+                                   filelist::FileListDialogs *fileDialogs,
+                                   std::function<void(const QUrl &)> openUrl)
+    : QObject(&window)
+    , m_window(window)
+    , m_view(view)
+    , m_fileDialogs(fileDialogs)
+    , m_openUrl(std::move(openUrl))
+{
+    if (!m_fileDialogs) {
+        m_ownDialogs = std::make_unique<filelist::WidgetFileListDialogs>(&window);
+        m_fileDialogs = m_ownDialogs.get();
+    }
+
+    BusyState *busy = &window.busy();
+    m_view.setBusyCheck([busy] { return busy->isBusy(); });
+    m_view.setFailureSink(&window.errorReporter());
+    m_view.setDragCursor(filelist::FileListView::dragCursorFrom(beside("drag.ico")));
+    // Over the list the pointer is the default one, whatever a button showed
+    // before; the busy pointer overrides it while it shows.
+    m_view.viewport()->setCursor(Qt::ArrowCursor);
+
+    const auto wire = [&](const char *name, void (FileListCommands::*command)()) {
+        if (QPushButton *b = window.button(name))
+            connect(b, &QPushButton::clicked, this, command);
+    };
+    wire("PushButton1", &FileListCommands::addFiles);
+    wire("PushButton3", &FileListCommands::clearList);
+    wire("PushButton11", &FileListCommands::loadSampleFiles);
+    if (QPushButton *b = window.button("PushButton5"))
+        connect(b, &QPushButton::clicked, this, [this] { addAllFilesInFolder(); });
+}
+
+FileListCommands::~FileListCommands()
+{
+    stopScans();
+}
+
+QString FileListCommands::beside(const char *name) const
+{
+    return QDir::toNativeSeparators(m_window.programFolder() + QLatin1Char('/') + QLatin1String(name));
+}
+
+void FileListCommands::addFiles()
+{
+    Procedure p(m_window.errorReporter(), location::AddFiles);
+    p.run(108, [&] {
+        filelist::AddFiles(*m_fileDialogs, m_window.dialogs(), m_window.fileList(), m_window.applicationTitle(),
+                           m_window.fileDialogFilterIndex());
+    });
+}
+
+filelist::FolderScanJob *FileListCommands::addAllFilesInFolder()
+{
+    Procedure p(m_window.errorReporter(), location::AddFolder);
+    filelist::FolderScanJob *job = nullptr;
+    BusyState *busy = &m_window.busy();
+    p.run(100, [&] {
+        job = filelist::AddAllFilesInFolder({
+            m_window.dialogs(),
+            *m_fileDialogs,
+            m_window.settings(),
+            m_window.fileList(),
+            m_window.applicationTitle(),
+            [busy] { return std::make_shared<BusyState::Lease>(busy->acquire()); },
+            &m_window.errorReporter(),
+            this,
+        });
+    });
+    return job;
+}
+
+void FileListCommands::clearList()
+{
+    Procedure p(m_window.errorReporter(), location::ClearFileList);
+    BusyState *busy = &m_window.busy();
+    p.run(100, [&] { filelist::ClearFileList(m_window.fileList(), [busy] { return busy->isBusy(); }); });
+}
+
+void FileListCommands::loadSampleFiles()
+{
+    Procedure p(m_window.errorReporter(), location::LoadSampleFiles);
+    p.run(100, [&] {
+        filelist::LoadSampleFiles(m_window.fileList(),
+                                  {
+                                      m_window.settings(),
+                                      m_window.dialogs(),
+                                      m_window.applicationTitle(),
+                                      beside("Samples") + QDir::separator(),
+                                      [this](const QString &folder) {
+                                          if (m_openUrl)
+                                              m_openUrl(QUrl::fromLocalFile(folder));
+                                      },
+                                  });
+    });
+}
+
+int FileListCommands::runningScans() const
+{
+    int running = m_view.runningDrops();
+    for (const auto *job : findChildren<filelist::FolderScanJob *>(Qt::FindDirectChildrenOnly))
+        running += job->isRunning() ? 1 : 0;
+    return running;
+}
+
+void FileListCommands::stopScans()
+{
+    // Deleting a scan cancels its walk and waits for the thread; the busy
+    // lease of a folder scan is released with it, while the busy state is
+    // still there.
+    qDeleteAll(findChildren<filelist::FolderScanJob *>(Qt::FindDirectChildrenOnly));
+    m_view.stopDrops();
+}
+
+} // namespace brinmoor::app
