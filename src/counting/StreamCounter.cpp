@@ -274,11 +274,15 @@ void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
 {
     const bool blankOff = !m_options->excludeBlank();
     std::size_t decodeFrom = 0;
+    // Masks are made a batch at a time: one kernel call per 4 KiB.
+    constexpr std::size_t kBatch = 64;
+    kernels::Masks batch[kBatch];
     for (std::size_t w = 0; w < n; w += 64) {
         const std::size_t count = std::min<std::size_t>(64, n - w);
         const unsigned char *q = p + w;
-        kernels::Masks m;
-        m_kernel.masks(q, count, m_needles.data(), m_needles.size(), m);
+        if (w % (64 * kBatch) == 0)
+            m_kernel.masks(q, std::min(n - w, 64 * kBatch), m_needles.data(), m_needles.size(), batch);
+        const kernels::Masks &m = batch[w / 64 % kBatch];
         const std::uint64_t ends = kernels::lineEnds(m.lf, m.cr, q[-1] == '\r');
         const std::uint64_t nonBlank = ~(m.lf | m.cr | m.sp) & kernels::validBits(count);
         const std::uint64_t nonBlankEnds = kernels::nonBlankEnds(ends, nonBlank, m_carry);

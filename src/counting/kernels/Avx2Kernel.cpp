@@ -104,41 +104,63 @@ BRINMOOR_AVX2 inline std::uint64_t both(__m256i value, __m256i a, __m256i b)
     return lo | (std::uint64_t{hi} << 32);
 }
 
-BRINMOOR_AVX2 void masksAvx2(const unsigned char *p, std::size_t n, const Needle *needles, std::size_t needleCount,
-                             Masks &out)
+// A needle's compare values, broadcast once per call.
+struct Broadcast
 {
-    if (n < 64) {
-        scalarMasks(p, n, needles, needleCount, out);
-        return;
+    __m256i firstOr, first, lastOr, last;
+    std::ptrdiff_t back;
+};
+
+BRINMOOR_AVX2 inline Broadcast broadcast(const Needle &nd)
+{
+    return {_mm256_set1_epi8(static_cast<char>(nd.firstOr)), _mm256_set1_epi8(static_cast<char>(nd.first)),
+            _mm256_set1_epi8(static_cast<char>(nd.lastOr)), _mm256_set1_epi8(static_cast<char>(nd.last)),
+            static_cast<std::ptrdiff_t>(nd.length) - 1};
+}
+
+BRINMOOR_AVX2 inline __m256i candidates32(const unsigned char *p, __m256i v, const Broadcast &b)
+{
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, b.lastOr), b.last),
+                            _mm256_cmpeq_epi8(_mm256_or_si256(loadu(p - b.back), b.firstOr), b.first));
+}
+
+BRINMOOR_AVX2 void masksAvx2(const unsigned char *p, std::size_t n, const Needle *needles, std::size_t needleCount,
+                             Masks *out)
+{
+    constexpr std::size_t kHoisted = 8;
+    Broadcast hoisted[kHoisted];
+    for (std::size_t k = 0; k < needleCount && k < kHoisted; ++k)
+        hoisted[k] = broadcast(needles[k]);
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i sp = _mm256_set1_epi8(' ');
+    const __m256i longS = _mm256_set1_epi8(static_cast<char>(0xC5));
+    const __m256i kelvin = _mm256_set1_epi8(static_cast<char>(0xE2));
+
+    std::size_t w = 0;
+    for (; n - w >= 64; w += 64) {
+        const unsigned char *q = p + w;
+        Masks &m = out[w / 64];
+        const __m256i v0 = loadu(q);
+        const __m256i v1 = loadu(q + 32);
+        m.lf = both(lf, v0, v1);
+        m.cr = both(cr, v0, v1);
+        m.sp = both(sp, v0, v1);
+        m.high = static_cast<std::uint32_t>(_mm256_movemask_epi8(v0))
+            | (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(v1))} << 32);
+        m.suspects = m.high ? both(longS, v0, v1) | both(kelvin, v0, v1) : 0;
+        __m256i c0 = _mm256_setzero_si256();
+        __m256i c1 = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < needleCount; ++k) {
+            const Broadcast b = k < kHoisted ? hoisted[k] : broadcast(needles[k]);
+            c0 = _mm256_or_si256(c0, candidates32(q, v0, b));
+            c1 = _mm256_or_si256(c1, candidates32(q + 32, v1, b));
+        }
+        m.candidates = static_cast<std::uint32_t>(_mm256_movemask_epi8(c0))
+            | (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(c1))} << 32);
     }
-    const __m256i v0 = loadu(p);
-    const __m256i v1 = loadu(p + 32);
-    out.lf = both(_mm256_set1_epi8('\n'), v0, v1);
-    out.cr = both(_mm256_set1_epi8('\r'), v0, v1);
-    out.sp = both(_mm256_set1_epi8(' '), v0, v1);
-    out.high = static_cast<std::uint32_t>(_mm256_movemask_epi8(v0))
-        | (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(v1))} << 32);
-    out.suspects = out.high ? both(_mm256_set1_epi8(static_cast<char>(0xC5)), v0, v1)
-            | both(_mm256_set1_epi8(static_cast<char>(0xE2)), v0, v1)
-                            : 0;
-    __m256i c0 = _mm256_setzero_si256();
-    __m256i c1 = _mm256_setzero_si256();
-    for (std::size_t k = 0; k < needleCount; ++k) {
-        const Needle &nd = needles[k];
-        const __m256i firstOr = _mm256_set1_epi8(static_cast<char>(nd.firstOr));
-        const __m256i first = _mm256_set1_epi8(static_cast<char>(nd.first));
-        const __m256i lastOr = _mm256_set1_epi8(static_cast<char>(nd.lastOr));
-        const __m256i last = _mm256_set1_epi8(static_cast<char>(nd.last));
-        const unsigned char *start = p - (nd.length - 1);
-        c0 = _mm256_or_si256(c0, _mm256_and_si256(
-            _mm256_cmpeq_epi8(_mm256_or_si256(v0, lastOr), last),
-            _mm256_cmpeq_epi8(_mm256_or_si256(loadu(start), firstOr), first)));
-        c1 = _mm256_or_si256(c1, _mm256_and_si256(
-            _mm256_cmpeq_epi8(_mm256_or_si256(v1, lastOr), last),
-            _mm256_cmpeq_epi8(_mm256_or_si256(loadu(start + 32), firstOr), first)));
-    }
-    out.candidates = static_cast<std::uint32_t>(_mm256_movemask_epi8(c0))
-        | (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(c1))} << 32);
+    if (w < n)
+        scalarMasks(p + w, n - w, needles, needleCount, out[w / 64]);
 }
 
 } // namespace

@@ -56,30 +56,53 @@ BRINMOOR_AVX512 std::uint64_t countNonBlankEndsAvx512(const unsigned char *p, st
     return total;
 }
 
-BRINMOOR_AVX512 void masksAvx512(const unsigned char *p, std::size_t n, const Needle *needles,
-                                 std::size_t needleCount, Masks &out)
+struct Broadcast
 {
-    const __mmask64 valid = validBits(n);
-    const __m512i v = loadu(p);
-    out.lf = _mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8('\n'));
-    out.cr = _mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8('\r'));
-    out.sp = _mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8(' '));
-    out.high = _mm512_movepi8_mask(v) & valid;
-    out.suspects = out.high
-        ? (_mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8(static_cast<char>(0xC5)))
-           | _mm512_mask_cmpeq_epi8_mask(valid, v, _mm512_set1_epi8(static_cast<char>(0xE2))))
-        : 0;
-    __mmask64 candidates = 0;
-    for (std::size_t k = 0; k < needleCount; ++k) {
-        const Needle &nd = needles[k];
-        const __m512i last = _mm512_or_si512(v, _mm512_set1_epi8(static_cast<char>(nd.lastOr)));
-        const __m512i first = _mm512_or_si512(loadu(p - (nd.length - 1)),
-                                              _mm512_set1_epi8(static_cast<char>(nd.firstOr)));
-        candidates |= _mm512_mask_cmpeq_epi8_mask(
-            _mm512_cmpeq_epi8_mask(last, _mm512_set1_epi8(static_cast<char>(nd.last))), first,
-            _mm512_set1_epi8(static_cast<char>(nd.first)));
+    __m512i firstOr, first, lastOr, last;
+    std::ptrdiff_t back;
+};
+
+BRINMOOR_AVX512 inline Broadcast broadcast(const Needle &nd)
+{
+    return {_mm512_set1_epi8(static_cast<char>(nd.firstOr)), _mm512_set1_epi8(static_cast<char>(nd.first)),
+            _mm512_set1_epi8(static_cast<char>(nd.lastOr)), _mm512_set1_epi8(static_cast<char>(nd.last)),
+            static_cast<std::ptrdiff_t>(nd.length) - 1};
+}
+
+BRINMOOR_AVX512 void masksAvx512(const unsigned char *p, std::size_t n, const Needle *needles,
+                                 std::size_t needleCount, Masks *out)
+{
+    constexpr std::size_t kHoisted = 8;
+    Broadcast hoisted[kHoisted];
+    for (std::size_t k = 0; k < needleCount && k < kHoisted; ++k)
+        hoisted[k] = broadcast(needles[k]);
+    const __m512i lf = _mm512_set1_epi8('\n');
+    const __m512i cr = _mm512_set1_epi8('\r');
+    const __m512i sp = _mm512_set1_epi8(' ');
+    const __m512i longS = _mm512_set1_epi8(static_cast<char>(0xC5));
+    const __m512i kelvin = _mm512_set1_epi8(static_cast<char>(0xE2));
+
+    for (std::size_t w = 0; w < n; w += 64) {
+        const unsigned char *q = p + w;
+        Masks &m = out[w / 64];
+        // Bytes past the data are read (the buffer contract allows it) and masked out.
+        const __mmask64 valid = validBits(n - w);
+        const __m512i v = loadu(q);
+        m.lf = _mm512_mask_cmpeq_epi8_mask(valid, v, lf);
+        m.cr = _mm512_mask_cmpeq_epi8_mask(valid, v, cr);
+        m.sp = _mm512_mask_cmpeq_epi8_mask(valid, v, sp);
+        m.high = _mm512_movepi8_mask(v) & valid;
+        m.suspects = m.high
+            ? (_mm512_mask_cmpeq_epi8_mask(valid, v, longS) | _mm512_mask_cmpeq_epi8_mask(valid, v, kelvin))
+            : 0;
+        __mmask64 candidates = 0;
+        for (std::size_t k = 0; k < needleCount; ++k) {
+            const Broadcast b = k < kHoisted ? hoisted[k] : broadcast(needles[k]);
+            const __mmask64 last = _mm512_cmpeq_epi8_mask(_mm512_or_si512(v, b.lastOr), b.last);
+            candidates |= _mm512_mask_cmpeq_epi8_mask(last, _mm512_or_si512(loadu(q - b.back), b.firstOr), b.first);
+        }
+        m.candidates = candidates & valid;
     }
-    out.candidates = candidates & valid;
 }
 
 } // namespace

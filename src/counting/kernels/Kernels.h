@@ -42,9 +42,9 @@ struct Kernel
     // Line ends whose line holds a byte other than space, CR and LF. carry is
     // in/out: whether the line still open before p (and after p[n-1]) holds one.
     std::uint64_t (*countNonBlankEnds)(const unsigned char *p, std::size_t n, bool &carry);
-    // Masks of the 64 bytes at p, of which the first n (1..64) are data. The
+    // Masks of p[0..n), 64 bytes to each of out[0 .. (n + 63) / 64). The
     // needles' lengths must not exceed the look-behind the caller provides.
-    void (*masks)(const unsigned char *p, std::size_t n, const Needle *needles, std::size_t needleCount, Masks &out);
+    void (*masks)(const unsigned char *p, std::size_t n, const Needle *needles, std::size_t needleCount, Masks *out);
 };
 
 const Kernel &scalarKernel();

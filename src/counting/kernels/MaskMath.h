@@ -45,7 +45,7 @@ inline std::uint64_t nonBlankStep(std::uint64_t lf, std::uint64_t cr, std::uint6
     return static_cast<std::uint64_t>(std::popcount(nonBlankEnds(ends, nonBlank, carry)));
 }
 
-// The plain byte loop every kernel uses for the bytes that fill no full vector.
+// The plain byte loop for 64 bytes (or the n < 64 that fill no full vector).
 inline void scalarMasks(const unsigned char *p, std::size_t n, const Needle *needles, std::size_t needleCount,
                         Masks &out)
 {
@@ -72,6 +72,14 @@ inline void scalarMasks(const unsigned char *p, std::size_t n, const Needle *nee
             }
         }
     }
+}
+
+// scalarMasks over a whole range.
+inline void scalarMaskRange(const unsigned char *p, std::size_t n, const Needle *needles, std::size_t needleCount,
+                            Masks *out)
+{
+    for (std::size_t w = 0; w < n; w += 64)
+        scalarMasks(p + w, n - w, needles, needleCount, out[w / 64]);
 }
 
 } // namespace brinmoor::counting::kernels

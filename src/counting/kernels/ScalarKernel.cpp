@@ -35,7 +35,7 @@ std::uint64_t countNonBlankEndsScalar(const unsigned char *p, std::size_t n, boo
 
 const Kernel &scalarKernel()
 {
-    static const Kernel kernel{"scalar", countEndsScalar, countNonBlankEndsScalar, scalarMasks};
+    static const Kernel kernel{"scalar", countEndsScalar, countNonBlankEndsScalar, scalarMaskRange};
     return kernel;
 }
 
