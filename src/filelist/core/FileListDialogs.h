@@ -32,6 +32,18 @@ public:
     // A folder browser that preselects startFolder (when it exists) and
     // shows prompt. The chosen folder's path, or "" on cancel.
     virtual QString chooseFolder(const QString &prompt, const QString &startFolder) = 0;
+
+    // A save dialog for one file, with filters and filterIndex as above. It
+    // asks nothing about an existing file: the caller puts its own question.
+    // The chosen path as typed (no extension added), or "" on cancel. A
+    // dialog set without a save form answers as if cancelled.
+    virtual QString chooseSaveFile(const QString &title, const QStringList &filters, int &filterIndex)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(filters);
+        Q_UNUSED(filterIndex);
+        return {};
+    }
 };
 
 } // namespace brinmoor::filelist

@@ -53,4 +53,20 @@ QString WidgetFileListDialogs::chooseFolder(const QString &prompt, const QString
                                              nativeOption(m_native) | QFileDialog::ShowDirsOnly);
 }
 
+QString WidgetFileListDialogs::chooseSaveFile(const QString &title, const QStringList &filters,
+                                              int &filterIndex)
+{
+    QString selected = filters.value(filterIndex);
+    // The command asks its own overwrite question, with its own wording.
+    const QString path = QFileDialog::getSaveFileName(m_parent, title, QString(),
+                                                      filters.join(QLatin1String(";;")), &selected,
+                                                      nativeOption(m_native) | QFileDialog::DontConfirmOverwrite);
+    if (!path.isEmpty()) {
+        const qsizetype chosen = filters.indexOf(selected);
+        if (chosen >= 0)
+            filterIndex = int(chosen);
+    }
+    return path;
+}
+
 } // namespace brinmoor::filelist

@@ -18,6 +18,7 @@ public:
 
     FileSelection chooseFiles(const QString &title, const QStringList &filters, int &filterIndex) override;
     QString chooseFolder(const QString &prompt, const QString &startFolder) override;
+    QString chooseSaveFile(const QString &title, const QStringList &filters, int &filterIndex) override;
 
 private:
     QPointer<QWidget> m_parent;
