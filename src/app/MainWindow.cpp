@@ -7,6 +7,7 @@
 #include "FileListCommands.h"
 #include "Paths.h"
 #include "Procedure.h"
+#include "ResultsCommands.h"
 
 #include "CountRun.h"
 #include "FileListView.h"
@@ -125,6 +126,10 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
     buildControls();
     m_fileCommands = new FileListCommands(*this, *static_cast<filelist::FileListView *>(m_fileView),
                                           m_services.fileDialogs, m_services.openUrl);
+    ResultsServices results = m_services.results;
+    if (!results.fileDialogs)
+        results.fileDialogs = m_services.fileDialogs;
+    m_resultsCommands = new ResultsCommands(*this, std::move(results));
 
     m_rowFlush = new QTimer(this);
     m_rowFlush->setSingleShot(true);
@@ -145,6 +150,8 @@ MainWindow::~MainWindow()
     // So do the folder scans, whose busy leases must find m_busy alive.
     delete m_fileCommands;
     m_fileCommands = nullptr;
+    delete m_resultsCommands;
+    m_resultsCommands = nullptr;
 }
 
 void MainWindow::buildControls()
@@ -574,6 +581,12 @@ void MainWindow::startCounting()
         m_run = nullptr;
         endRun(true);
     }
+}
+
+void MainWindow::clearResultRows()
+{
+    m_resultModel->clear();
+    m_pendingRows.clear();
 }
 
 void MainWindow::flushPendingRows()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BusyState.h"
+#include "ResultsServices.h"
 
 #include <QCursor>
 #include <QStringList>
@@ -35,6 +36,7 @@ namespace brinmoor::app {
 class CaptionProgressBar;
 class ErrorReporter;
 class FileListCommands;
+class ResultsCommands;
 
 // What the window needs from outside; tests replace every part.
 struct WindowServices
@@ -53,6 +55,9 @@ struct WindowServices
     // The open dialog and the folder browser of the file list; null uses
     // Qt's own, modal to the window.
     filelist::FileListDialogs *fileDialogs = nullptr;
+    // The results exports' clipboard and desktop; the save dialog defaults
+    // to fileDialogs.
+    ResultsServices results = {};
 };
 
 // The program's only working window. Controls keep their designer names as
@@ -93,6 +98,9 @@ public:
     // save dialog of the text export (an index into the dialog's filters).
     int &fileDialogFilterIndex() { return m_fileDialogFilterIndex; }
     FileListCommands &fileListCommands() const { return *m_fileCommands; }
+    ResultsCommands &resultsCommands() const { return *m_resultsCommands; }
+    // Empties the results list, rows of a run not yet shown included.
+    void clearResultRows();
 
     // The commands, as the buttons call them.
     void startCounting();
@@ -162,6 +170,8 @@ private:
     // leases, so they go before m_busy does.
     FileListCommands *m_fileCommands = nullptr;
     int m_fileDialogFilterIndex = 0;
+    // The results exports; their workers hold busy leases too.
+    ResultsCommands *m_resultsCommands = nullptr;
 };
 
 } // namespace brinmoor::app

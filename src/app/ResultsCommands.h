@@ -1,0 +1,76 @@
+#pragma once
+
+#include "BusyState.h"
+#include "ResultsServices.h"
+
+#include <QObject>
+#include <QThreadPool>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace brinmoor {
+struct Failure;
+namespace exports {
+class ResultRowsSource;
+}
+namespace filelist {
+class WidgetFileListDialogs;
+}
+} // namespace brinmoor
+
+namespace brinmoor::app {
+
+class MainWindow;
+
+// The commands under the results list: "Save Results As Text File",
+// "Save Results As Excel File", "Copy Results To Clipboard" and its
+// "Clear List". They connect themselves to the window's buttons.
+//
+// An export copies the rows out of the list on the GUI thread (cheap: the
+// texts are shared) and does the work on a thread of its own, so a list of
+// a million rows never stalls the window; progress and the outcome come back
+// as queued calls. The list may change meanwhile: the export writes the
+// rows as they were when it started. GUI thread only.
+class ResultsCommands : public QObject
+{
+    Q_OBJECT
+public:
+    // A null save dialog or clipboard in services means Qt's own.
+    ResultsCommands(MainWindow &window, ResultsServices services);
+    // Waits for exports still running; delete before the window's busy state.
+    ~ResultsCommands() override;
+
+    void saveResultsAsTextFile();   // PushButton9
+    void saveResultsAsExcelFile();  // PushButton10
+    void copyResultsToClipboard();  // PushButton18
+    void clearResults();            // PushButton14
+
+    // Exports whose work has not come back yet.
+    int runningExports() const { return int(m_leases.size()); }
+
+signals:
+    // After a command's work came back and its last box closed.
+    void exportFinished();
+
+private:
+    exports::ResultRowsSource snapshot() const;
+    bool spreadsheetInstalled() const;
+    int holdBusy();
+    void releaseBusy(int job);
+    void finishTextFile(int job, const std::optional<Failure> &failure);
+    void finishWorkbook(int job, const QString &path, const QList<Failure> &failures);
+    void finishCopy(int job, const QString &text);
+
+    MainWindow &m_window;
+    ResultsServices m_services;
+    std::unique_ptr<filelist::WidgetFileListDialogs> m_ownDialogs;
+    std::unique_ptr<Clipboard> m_ownClipboard;
+    QThreadPool m_pool;
+    // The busy pointer stays up while any export runs.
+    std::map<int, BusyState::Lease> m_leases;
+    int m_nextJob = 0;
+};
+
+} // namespace brinmoor::app
