@@ -1,0 +1,569 @@
+#include "CaptionProgressBar.h"
+#include "Clipboard.h"
+#include "ErrorReport.h"
+#include "FileListDialogs.h"
+#include "MainWindow.h"
+#include "ResultsCommands.h"
+#include "ScriptedDialogs.h"
+#include "SettingsStore.h"
+#include "SpreadsheetPresence.h"
+#include "SystemClipboard.h"
+#include "TextListModel.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace brinmoor;
+using app::MainWindow;
+
+namespace {
+
+const QString Row21 = QStringLiteral("120 lines - abcdefghi");
+const QString Row20 = QStringLiteral("12 lines - abcdefghi");
+
+QString reportText(const QString &description, const char *location, int step)
+{
+    return description + QStringLiteral("\r\n") + QLatin1String(location) + QStringLiteral("at line ")
+        + QString::number(step) + QStringLiteral("\r\rPlease email screenshot of this message to ")
+        + supportAddress();
+}
+
+// The save dialog answers from a queue (cancel when empty) and may move the
+// filter choice, as a user picking another file type would.
+class ScriptedSaveDialog final : public filelist::FileListDialogs
+{
+public:
+    filelist::FileSelection chooseFiles(const QString &, const QStringList &, int &) override { return {}; }
+    QString chooseFolder(const QString &, const QString &) override { return {}; }
+    QString chooseSaveFile(const QString &title, const QStringList &filters, int &filterIndex) override
+    {
+        titles.append(title);
+        lastFilters = filters;
+        shownIndex = filterIndex;
+        if (chosenIndex >= 0)
+            filterIndex = chosenIndex;
+        return paths.isEmpty() ? QString() : paths.takeFirst();
+    }
+
+    QStringList titles;
+    QStringList lastFilters;
+    int shownIndex = -1;
+    int chosenIndex = -1;
+    QStringList paths;
+};
+
+class RefusingClipboard final : public Clipboard
+{
+public:
+    bool placeText(const QString &) override { return false; }
+};
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Reads the X clipboard the way another program would. The window owns the
+// selection, so the event loop must keep turning to answer xclip.
+QByteArray clipboardFromOutside()
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    QElapsedTimer clock;
+    clock.start();
+    while (xclip.state() != QProcess::NotRunning && clock.elapsed() < 10000)
+        QTest::qWait(10);
+    if (xclip.state() != QProcess::NotRunning || xclip.exitCode() != 0)
+        return QByteArray("<xclip failed: ") + xclip.readAllStandardError() + '>';
+    return xclip.readAllStandardOutput();
+}
+
+} // namespace
+
+class ResultsWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void textFileWorkedExample();
+    void textFileOverwriteWithUncheckedAndShortRows();
+    void cancelAndNoTouchNothing();
+    void aTargetThatCannotBeWrittenGivesOneReport();
+
+    void spreadsheetAbsentShowsBothBoxesInOrder();
+    void spreadsheetPresentOpensTheWorkbook();
+
+    void copyPlacesTheTextOnTheXClipboard();
+    void copyOfAnEmptyListLeavesTheClipboard();
+    void aRefusedClipboardIsReportedOnce();
+
+    void clearListDuringARun();
+
+private:
+    MainWindow &makeWindow(app::ResultsServices results = {}, int countJobs = 2);
+    void fill(const QList<QPair<QString, bool>> &rows);
+    void press(const char *button);
+    bool waitForExport();
+    QString path(const QString &name) const { return QDir::toNativeSeparators(m_dir->filePath(name)); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<ScriptedSaveDialog> m_saveDialog;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<QSignalSpy> m_finished;
+};
+
+void ResultsWindowTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Brinmoor.conf")));
+    m_dialogs = std::make_unique<ScriptedDialogs>();
+    m_saveDialog = std::make_unique<ScriptedSaveDialog>();
+}
+
+void ResultsWindowTest::cleanup()
+{
+    m_finished.reset();
+    m_window.reset();
+    m_settings.reset();
+    m_dir.reset();
+}
+
+MainWindow &ResultsWindowTest::makeWindow(app::ResultsServices results, int countJobs)
+{
+    m_finished.reset();
+    m_window.reset();
+    m_window = std::make_unique<MainWindow>(app::WindowServices{
+        .dialogs = m_dialogs.get(),
+        .settings = m_settings.get(),
+        .programFolder = m_dir->filePath(QStringLiteral("program")),
+        .websiteAddress = QString(),
+        .drawVisit = [] { return 1; },
+        .openUrl = [](const QUrl &) {},
+        .countJobs = countJobs,
+        .fileDialogs = m_saveDialog.get(),
+        .results = std::move(results),
+    });
+    m_window->startUp();
+    m_finished = std::make_unique<QSignalSpy>(&m_window->resultsCommands(), &app::ResultsCommands::exportFinished);
+    return *m_window;
+}
+
+void ResultsWindowTest::fill(const QList<QPair<QString, bool>> &rows)
+{
+    for (const auto &[text, checked] : rows)
+        m_window->results().add(text, checked);
+}
+
+void ResultsWindowTest::press(const char *button)
+{
+    QPushButton *b = m_window->button(button);
+    QVERIFY(b);
+    b->click();
+}
+
+bool ResultsWindowTest::waitForExport()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (m_finished->isEmpty() && clock.elapsed() < 20000)
+        QTest::qWait(5);
+    return !m_finished->isEmpty() && m_window->resultsCommands().runningExports() == 0;
+}
+
+// ------------------------------------------------------------ text file
+
+void ResultsWindowTest::textFileWorkedExample()
+{
+    MainWindow &w = makeWindow();
+    fill({{Row21, true}, {Row20, true}});
+    // The filter the user left in "Add File(s)" is where the save dialog
+    // starts, and the choice made here goes back to it.
+    w.fileDialogFilterIndex() = 1;
+    m_saveDialog->chosenIndex = 0;
+    const QString target = path(QStringLiteral("results"));   // no extension: used as typed
+    m_saveDialog->paths = {target};
+    QSignalSpy values(&w.progressBar(), &QProgressBar::valueChanged);
+    bool busyAtDone = true;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Message &) { busyAtDone = w.busy().isBusy(); };
+
+    press("PushButton9");
+    QVERIFY(w.busy().isBusy());
+    QVERIFY(waitForExport());
+
+    QCOMPARE(m_saveDialog->titles, QStringList{QStringLiteral("Save")});
+    QCOMPARE(m_saveDialog->lastFilters, (QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}));
+    QCOMPARE(m_saveDialog->shownIndex, 1);
+    QCOMPARE(w.fileDialogFilterIndex(), 0);
+    QCOMPARE(readFile(target), QByteArray(" Results             \t\r\n") + Row21.toUtf8() + "\t\r\n" + Row20.toUtf8()
+                                   + " \t\r\n");
+    QVERIFY(!QFile::exists(target + QStringLiteral(".txt")));
+
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    const ScriptedDialogs::Message &done = m_dialogs->messages.first();
+    QCOMPARE(done.text, QStringLiteral("Done."));
+    QCOMPARE(done.title, w.applicationTitle());
+    QCOMPARE(done.buttons, MessageButtons::Ok);
+    QCOMPARE(done.icon, MessageIcon::None);
+    QVERIFY2(!busyAtDone, "the normal pointer comes back before \"Done.\"");
+    QVERIFY(!w.busy().isBusy());
+
+    QList<int> seen;
+    for (const QList<QVariant> &v : std::as_const(values))
+        seen.append(v.at(0).toInt());
+    QCOMPARE(seen.first(), 1);
+    QVERIFY(seen.contains(10) && seen.contains(20) && seen.contains(100));
+    QCOMPARE(w.progressBar().value(), 0);
+    QCOMPARE(w.progressBar().caption(), QStringLiteral("Progress Bar"));
+}
+
+void ResultsWindowTest::textFileOverwriteWithUncheckedAndShortRows()
+{
+    MainWindow &w = makeWindow();
+    const QString longUnchecked = QStringLiteral("1234567 lines - /a/very/long/path.txt");   // 37
+    fill({{QStringLiteral("ab"), true}, {longUnchecked, false}, {QStringLiteral("=x"), true}});
+    const QString target = path(QStringLiteral("old.txt"));
+    QVERIFY(writeFile(target, "old contents"));
+    m_saveDialog->paths = {target};
+    m_dialogs->answers = {MessageAnswer::Yes};
+
+    press("PushButton9");
+    QVERIFY(waitForExport());
+
+    QCOMPARE(m_dialogs->messages.size(), 2);
+    QCOMPARE(m_dialogs->messages[0].text, QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?"));
+    QCOMPARE(m_dialogs->messages[0].buttons, MessageButtons::YesNo);
+    QCOMPARE(m_dialogs->messages[0].icon, MessageIcon::None);
+    QCOMPARE(m_dialogs->messages[0].title, w.applicationTitle());
+    QCOMPARE(m_dialogs->messages[1].text, QStringLiteral("Done."));
+    // The unchecked row widens the column to 37 but leaves no line.
+    const QByteArray pad = QByteArray(37, ' ');
+    QCOMPARE(readFile(target), QByteArray(" Results") + pad.left(29) + "\t\r\nab" + pad.left(35) + "\t\r\n=x"
+                                   + pad.left(35) + "\t\r\n");
+
+    // An empty list still writes the header line and says "Done.".
+    w.clearResultRows();
+    m_dialogs->messages.clear();
+    m_finished->clear();
+    m_saveDialog->paths = {path(QStringLiteral("empty.txt"))};
+    press("PushButton9");
+    QVERIFY(waitForExport());
+    QCOMPARE(readFile(path(QStringLiteral("empty.txt"))), QByteArray(" Results\t\r\n"));
+    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("Done.")});
+}
+
+void ResultsWindowTest::cancelAndNoTouchNothing()
+{
+    MainWindow &w = makeWindow();
+    fill({{Row21, true}});
+    QSignalSpy busy(&w.busy(), &app::BusyState::busyChanged);
+
+    press("PushButton9");   // the dialog is cancelled
+    QCOMPARE(m_saveDialog->titles.size(), 1);
+
+    const QString target = path(QStringLiteral("keep.txt"));
+    QVERIFY(writeFile(target, "keep"));
+    m_saveDialog->paths = {target};
+    m_dialogs->answers = {MessageAnswer::No};
+    press("PushButton9");
+
+    QTest::qWait(50);
+    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?")});
+    QCOMPARE(readFile(target), QByteArray("keep"));
+    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("*.txt"), QStringLiteral("*.xlsx")}, QDir::Files),
+             (QStringList{QStringLiteral("keep.txt")}));
+    QCOMPARE(busy.size(), 0);
+    QCOMPARE(m_finished->size(), 0);
+    QCOMPARE(w.progressBar().caption(), QStringLiteral("Progress Bar"));
+}
+
+void ResultsWindowTest::aTargetThatCannotBeWrittenGivesOneReport()
+{
+    MainWindow &w = makeWindow();
+    fill({{Row21, true}, {Row20, true}, {Row20, true}});
+
+    struct Case
+    {
+        QString target;
+        QByteArray before;   // empty: no file there
+    };
+    QList<Case> cases{{path(QStringLiteral("missing/folder/out.txt")), {}}};
+    // A write-protected file; the super-user writes through the protection.
+    if (::geteuid() != 0) {
+        const QString locked = path(QStringLiteral("locked.txt"));
+        QVERIFY(writeFile(locked, "locked"));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner));
+        cases.append({locked, "locked"});
+    }
+
+    for (const Case &c : cases) {
+        m_dialogs->messages.clear();
+        m_finished->clear();
+        m_saveDialog->paths = {c.target};
+        m_dialogs->answers = {MessageAnswer::Yes};
+        press("PushButton9");
+        QVERIFY(waitForExport());
+
+        QStringList texts = m_dialogs->texts();
+        if (!c.before.isEmpty())
+            QVERIFY(texts.takeFirst().startsWith(QStringLiteral("Are you sure you wish to overwrite ")));
+        QCOMPARE(texts.size(), 1);   // one report, no "Done."
+        const QString report = texts.first();
+        QVERIFY2(report.startsWith(c.target + QStringLiteral(": ")), qPrintable(report));
+        const qsizetype end = report.indexOf(QStringLiteral("\r\n"));
+        QCOMPARE(report, reportText(report.left(end), location::SaveListviewProperlySpaced, 106));
+        QCOMPARE(m_dialogs->messages.last().title, QStringLiteral("Application Error"));
+        QCOMPARE(m_dialogs->messages.last().icon, MessageIcon::Warning);
+        if (c.before.isEmpty())
+            QVERIFY(!QFile::exists(c.target));
+        else
+            QCOMPARE(readFile(c.target), c.before);
+        QVERIFY(!w.busy().isBusy());
+        QCOMPARE(w.progressBar().value(), 0);
+        QCOMPARE(w.progressBar().caption(), QStringLiteral("Progress Bar"));
+    }
+}
+
+// ---------------------------------------------------------- spreadsheet
+
+void ResultsWindowTest::spreadsheetAbsentShowsBothBoxesInOrder()
+{
+    const QStringList bothBoxes{
+        QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this software "
+                       "without error."),
+        QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this feature."),
+    };
+    int opened = 0;
+    {
+        MainWindow &w = makeWindow({.openWorkbook = [&](const QString &) { return bool(++opened); },
+                                    .spreadsheetInstalled = [] { return false; }});
+        fill({{Row21, true}});
+        press("PushButton10");
+        QCOMPARE(m_dialogs->texts(), bothBoxes);
+        for (const ScriptedDialogs::Message &m : std::as_const(m_dialogs->messages)) {
+            QCOMPARE(m.title, w.applicationTitle());
+            QCOMPARE(m.buttons, MessageButtons::Ok);
+            QCOMPARE(m.icon, MessageIcon::None);
+        }
+        QTest::qWait(50);
+        QCOMPARE(opened, 0);
+        QCOMPARE(m_finished->size(), 0);
+        QVERIFY(!w.busy().isBusy());
+    }
+
+    // The desktop's own answer; with an empty list a present application
+    // means no box and nothing made.
+    m_dialogs->messages.clear();
+    makeWindow({.openWorkbook = [&](const QString &) { return bool(++opened); }});
+    const bool present = exports::SaveResultsAsExcelFileIsExcelInstalled();
+    press("PushButton10");
+    QTest::qWait(50);
+    QCOMPARE(m_dialogs->texts(), present ? QStringList() : bothBoxes);
+    QCOMPARE(opened, 0);
+}
+
+void ResultsWindowTest::spreadsheetPresentOpensTheWorkbook()
+{
+    QStringList opened;
+    bool openerAnswer = true;
+    MainWindow &w = makeWindow({.openWorkbook =
+                                    [&](const QString &file) {
+                                        opened.append(file);
+                                        return openerAnswer;
+                                    },
+                                .spreadsheetInstalled = [] { return true; }});
+
+    // An empty list: no box, no workbook.
+    press("PushButton10");
+    QTest::qWait(50);
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    QCOMPARE(opened.size(), 0);
+    QVERIFY(!w.busy().isBusy());
+
+    fill({{Row21, true}, {Row20, false}, {QStringLiteral("=1"), true}});
+    press("PushButton10");
+    QVERIFY(w.busy().isBusy());
+    QVERIFY(waitForExport());
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    QCOMPARE(opened.size(), 1);
+    QVERIFY(opened.first().endsWith(QStringLiteral(".xlsx")));
+    QFile workbook(opened.first());
+    QVERIFY(workbook.open(QIODevice::ReadOnly));
+    QCOMPARE(workbook.read(2), QByteArray("PK"));   // a zip package, as workbooks are
+    workbook.close();
+    QVERIFY(!w.busy().isBusy());
+    QDir(QFileInfo(opened.first()).path()).removeRecursively();
+
+    // A desktop that will not open it: one report, and the pointer comes back.
+    openerAnswer = false;
+    m_finished->clear();
+    press("PushButton10");
+    QVERIFY(waitForExport());
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{reportText(QStringLiteral("The desktop could not open %1.").arg(opened.last()),
+                                    location::SaveExcelFile, 112)});
+    QVERIFY(!w.busy().isBusy());
+    QDir(QFileInfo(opened.last()).path()).removeRecursively();
+}
+
+// ------------------------------------------------------------ clipboard
+
+void ResultsWindowTest::copyPlacesTheTextOnTheXClipboard()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("The X clipboard is read from outside: run under xvfb with QT_QPA_PLATFORM=xcb.");
+    MainWindow &w = makeWindow();
+    fill({{Row21, true},
+          {QStringLiteral("=x"), false},
+          {QStringLiteral("1234567 lines - /a/very/long/path.txt"), false},
+          {Row20, true},
+          {QStringLiteral("3 lines - blanks at the end   "), true},
+          {QStringLiteral("Zürich ünd 日本"), true}});
+    bool busyAtBox = false;
+    QString captionAtBox;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Message &) {
+        busyAtBox = w.busy().isBusy();
+        captionAtBox = w.progressBar().caption();
+    };
+
+    press("PushButton18");
+    QCOMPARE(w.progressBar().caption(), QStringLiteral("Copying text to clipboard.. please wait.."));
+    QVERIFY(w.busy().isBusy());
+    QVERIFY(waitForExport());
+
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    const ScriptedDialogs::Message &box = m_dialogs->messages.first();
+    QCOMPARE(box.text, QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where you "
+                                      "normally type and press Ctrl+V to paste the clipboard."));
+    QCOMPARE(box.title, w.applicationTitle());
+    QCOMPARE(box.buttons, MessageButtons::Ok);
+    QCOMPARE(box.icon, MessageIcon::None);
+    QVERIFY2(busyAtBox, "the box comes while the busy pointer shows");
+    QCOMPARE(captionAtBox, QStringLiteral("Copying text to clipboard.. please wait.."));
+    QVERIFY(!w.busy().isBusy());
+    QCOMPARE(w.progressBar().caption(), QStringLiteral("Progress Bar"));
+
+    // No header; trailing blanks trimmed; CR LF after every line.
+    const QByteArray expected = Row21.toUtf8() + "\r\n" + Row20.toUtf8() + "\r\n3 lines - blanks at the end\r\n"
+        + QStringLiteral("Zürich ünd 日本").toUtf8() + "\r\n";
+    QCOMPARE(clipboardFromOutside(), expected);
+
+    // No row checked: the clipboard is emptied and the box still shows.
+    for (int row = 0; row < w.results().count(); ++row)
+        w.results().setChecked(row, false);
+    m_dialogs->messages.clear();
+    m_finished->clear();
+    press("PushButton18");
+    QVERIFY(waitForExport());
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(clipboardFromOutside(), QByteArray());
+}
+
+void ResultsWindowTest::copyOfAnEmptyListLeavesTheClipboard()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("The X clipboard is read from outside: run under xvfb with QT_QPA_PLATFORM=xcb.");
+    MainWindow &w = makeWindow();
+    SystemClipboard clipboard;
+    QVERIFY(clipboard.placeText(QStringLiteral("earlier text")));
+    bool busyAtBox = false;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Message &) { busyAtBox = w.busy().isBusy(); };
+
+    press("PushButton18");
+    QVERIFY(waitForExport());
+    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("There are no results to copy.")});
+    QCOMPARE(m_dialogs->messages.first().icon, MessageIcon::None);
+    QVERIFY(busyAtBox);
+    QVERIFY(!w.busy().isBusy());
+    QCOMPARE(w.progressBar().caption(), QStringLiteral("Progress Bar"));
+    QCOMPARE(clipboardFromOutside(), QByteArray("earlier text"));
+}
+
+void ResultsWindowTest::aRefusedClipboardIsReportedOnce()
+{
+    RefusingClipboard refusing;
+    MainWindow &w = makeWindow({.clipboard = &refusing});
+    fill({{Row21, true}, {Row20, true}});
+    press("PushButton18");
+    QVERIFY(waitForExport());
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{reportText(
+                 QStringLiteral("The clipboard did not take the text: another program may be holding it."),
+                 location::CopyToClipboard, 104)});
+    QCOMPARE(m_dialogs->messages.first().title, QStringLiteral("Application Error"));
+    QVERIFY(!w.busy().isBusy());
+    QCOMPARE(w.progressBar().caption(), QStringLiteral("Progress Bar"));
+}
+
+// ------------------------------------------------------------ Clear List
+
+void ResultsWindowTest::clearListDuringARun()
+{
+    // One worker, so the files are counted in list order: the rows of the
+    // first file are handed over before the missing second one is reported,
+    // and the third file's after it. At the report the first file's rows
+    // may still wait to be shown; the clear must take those too.
+    MainWindow &w = makeWindow({}, 1);
+    QDir().mkpath(m_dir->filePath(QStringLiteral("in")));
+    const QString first = path(QStringLiteral("in/first.txt"));
+    const QString third = path(QStringLiteral("in/third.txt"));
+    QVERIFY(writeFile(first, "a\rb\r"));
+    QVERIFY(writeFile(third, "c\rd\re\r"));
+    w.fileList().append({first, path(QStringLiteral("in/missing.txt")), third});
+    w.findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
+
+    int rowsAtClear = -1;
+    bool busyAtClear = false;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Message &m) {
+        if (m.title != QLatin1String("Application Error") || rowsAtClear >= 0)
+            return;
+        busyAtClear = w.busy().isBusy();
+        rowsAtClear = w.results().count();
+        w.button("PushButton14")->click();
+    };
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    w.button("PushButton12")->click();
+    QVERIFY(finished.wait(10000) || !finished.isEmpty());
+
+    QVERIFY(busyAtClear);
+    QVERIFY(rowsAtClear >= 0);
+    // Nothing of the first file survives the clear, shown or not; the third
+    // file's rows come after it.
+    const QStringList rows = w.results().texts();
+    QVERIFY2(!rows.join(QLatin1Char('\n')).contains(QStringLiteral("first.txt")), qPrintable(rows.join(u'\n')));
+    QVERIFY2(rows.join(QLatin1Char('\n')).contains(QStringLiteral("third.txt")), qPrintable(rows.join(u'\n')));
+
+    // Also when nothing runs, and on an empty list, without a box.
+    m_dialogs->messages.clear();
+    w.button("PushButton14")->click();
+    QCOMPARE(w.results().count(), 0);
+    w.button("PushButton14")->click();
+    QCOMPARE(w.results().count(), 0);
+    QCOMPARE(m_dialogs->messages.size(), 0);
+}
+
+QTEST_MAIN(ResultsWindowTest)
+#include "ResultsWindowTest.moc"
