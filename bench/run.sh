@@ -165,3 +165,15 @@ section_large_file() {
 }
 
 section_large_file
+
+# --- the counting run through the window ------------------------------------------
+# GUI-thread stalls and run time against brinmoor-count on the same files.
+section_window() {
+  [ -x "$build/bin/brinmoor-window-bench" ] || return 0
+  local out
+  out="$(mktemp)"
+  "$here/window.sh" "$build" >"$out"
+  write_section "window-run" "$out"
+  rm -f "$out"
+}
+section_window

@@ -58,7 +58,7 @@ count_time() {  # args -> median seconds of brinmoor-count on the window's list
     start=$(date +%s.%N)
     "$count" "$@" -0 --files-from "$list" >/dev/null 2>&1 || true
     end=$(date +%s.%N)
-    python3 -c "print($end - $start)"
+    python3 -c "print(f'{$end - $start:.3f}')"
   done | median
 }
 count_one=$(count_time)
