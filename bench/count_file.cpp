@@ -1,4 +1,4 @@
-// bench_count_file FILE [--blank] [-x WORD]... [--no-split] [--block KIB]
+// bench_count_file [-b|--blank] [-x WORD]... [--no-split] [--block KIB] FILE
 // Counts one file with the engine alone (no run, no threads pool) and
 // prints the line count: the engine's share of the console program's time.
 
@@ -8,20 +8,18 @@
 #include <QString>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 using namespace brinmoor::counting;
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_count_file FILE [--blank] [-x WORD]... [--no-split] [--block KIB]\n");
-        return 2;
-    }
     CountOptions options;
     EngineConfig config;
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--blank") == 0)
+    const char *path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--blank") == 0 || std::strcmp(argv[i], "-b") == 0)
             options.excludeBlank = true;
         else if (std::strcmp(argv[i], "-x") == 0 && i + 1 < argc)
             options.excludeWords.append(QString::fromLocal8Bit(argv[++i]));
@@ -29,9 +27,15 @@ int main(int argc, char **argv)
             config.splitThreshold = 0;
         else if (std::strcmp(argv[i], "--block") == 0 && i + 1 < argc)
             config.blockSize = std::strtoul(argv[++i], nullptr, 10) * 1024;
+        else
+            path = argv[i];
+    }
+    if (!path) {
+        std::fprintf(stderr, "usage: bench_count_file [-b|--blank] [-x WORD]... [--no-split] [--block KIB] FILE\n");
+        return 2;
     }
     const FixedOptions source(options);
-    const FileCount result = countFileWith(QString::fromLocal8Bit(argv[1]), source, {}, config);
+    const FileCount result = countFileWith(QString::fromLocal8Bit(path), source, {}, config);
     if (!result.ok) {
         std::fprintf(stderr, "bench_count_file: %s\n", qPrintable(result.error));
         return 1;

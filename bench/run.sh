@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Benchmarks of Brinmoor side by side with the standard tools, in one run,
 # written to bench/RESULTS.md as ratios with the exact commands and peak memory.
-# Usage: bench/run.sh BUILD_DIR      (a Release build with -DBRINMOOR_BENCH=ON)
+# Usage: bench/run.sh BUILD_DIR [SECTION...]   (a Release build with -DBRINMOOR_BENCH=ON)
+#   sections: large-file long-line (default: all)
 # Never run in CI. Needs hyperfine and ripgrep (bench_packages in brinmoor.sh).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-build="$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)"
+build="$(cd "${1:?usage: run.sh BUILD_DIR [SECTION...]}" && pwd)"
+shift
+sections=("$@")
+[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line)
 results="$here/RESULTS.md"
 data="$here/data"
 runs="${BRINMOOR_BENCH_RUNS:-7}"
@@ -103,9 +107,6 @@ section_large_file() {
 
   local c_wc="wc -l $f" c_cat="cat $f" c_rg="rg -c -v -i -F $words_rg $f"
   local c_plain="$count $f" c_blank="$count -b $f" c_words="$count $words_bm $f"
-  if [ "$count" = "$build/bin/bench_count_file" ]; then
-    c_blank="$count $f --blank"; c_words="$count $f $words_bm"
-  fi
 
   # The counts must agree before the times mean anything.
   local n_wc n_rg n_plain n_words
@@ -164,7 +165,43 @@ section_large_file() {
   rm -f "$out"
 }
 
-section_large_file
+# --- memory: one line of 1 GiB ------------------------------------------------
+
+section_long_line() {
+  local ascii="$data/one-line-ascii-1g.txt" accents="$data/one-line-accents-1g.txt"
+  mkdir -p "$data"
+  [ -f "$ascii" ] || head -c 1073741824 /dev/zero | tr '\0' 'x' >"$ascii"
+  [ -f "$accents" ] || python3 -c 'import sys; b = ("\u00e9" * (1 << 19)).encode(); [sys.stdout.buffer.write(b) for _ in range(1024)]' >"$accents"
+  local out rows=() c m
+  out="$(mktemp)"
+  for c in "$count $ascii" "$count -b $ascii" "$count -x xxxxy -x yx $ascii" "$count -x $'\u00e9x' $accents"; do
+    cat "${c##* }" >/dev/null
+    m="$(peak_rss_mib "$c")"
+    rows+=("| \`$c\` | $(eval "$c" | grep -o '[0-9]*$') | $m |")
+  done
+  {
+    echo "## Memory: a 1 GiB file without a line break"
+    echo
+    echo "Peak RSS (\`/usr/bin/time -v\`, one run each) counting one line of 1 GiB: ASCII through the byte"
+    echo "path, and U+00E9 repeated (2 bytes each) through the decoded path, which a non-ASCII word needs."
+    echo "A small file takes the same: \`$count $here/run.sh\` peaks at $(peak_rss_mib "$count $here/run.sh") MiB."
+    echo
+    echo "| command | lines | peak RSS MiB |"
+    echo "| --- | ---: | ---: |"
+    printf '%s\n' "${rows[@]}"
+  } >"$out"
+  write_section "long-line" "$out"
+  cat "$out"
+  rm -f "$out"
+}
+
+for section in "${sections[@]}"; do
+  case "$section" in
+    large-file) section_large_file ;;
+    long-line) section_long_line ;;
+    *) echo "run.sh: unknown section $section" >&2; exit 2 ;;
+  esac
+done
 
 # --- the counting run through the window ------------------------------------------
 # GUI-thread stalls and run time against brinmoor-count on the same files.
