@@ -164,6 +164,13 @@ TEST_P(EngineTest, OptionsChangeFromTheNextBlock)
     TestOptions options(opts(false), 1, opts(true, {"FOO"}));
     const FileCount result = countSourceWith(source, options, {}, {GetParam(), 8, 0});
     EXPECT_EQ(result.lines, 3u);
+
+    // A word longer than the look-behind arrives with the second block: the
+    // look-behind grows and a match across the next read boundary is found.
+    const QByteArray longWord(150, 'w');
+    MemorySource growing("a\n" + QByteArray(97, 'y') + "\n" + longWord + "\nb\n", [] { return 100; });
+    TestOptions longer(opts(false), 1, opts(false, {QString::fromLatin1(longWord)}));
+    EXPECT_EQ(countSourceWith(growing, longer, {}, {GetParam(), 100, 0}).lines, 3u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, EngineTest, ::testing::ValuesIn(allKernels()),
