@@ -31,7 +31,7 @@ time_mean() {  # FILE_TO_WARM COMMAND -> "WALL CPU"
   json="$(mktemp)"
   hyperfine --style none --warmup 1 --runs "$runs" --prepare "cat '$1' >/dev/null" \
     --export-json "$json" -- "$2" >/dev/null
-  python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(f"{r["mean"]:.3f} {r["user"]+r["system"]:.3f}")' "$json"
+  python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print("%.3f %.3f" % (r["mean"], r["user"] + r["system"]))' "$json"
   rm -f "$json"
 }
 
