@@ -1,0 +1,449 @@
+// The file list's commands through the real window: the buttons, the drops,
+// removal while busy, the sample files and closing during a scan.
+#include "AddFiles.h"
+#include "AddFolder.h"
+#include "FakeDialogs.h"
+#include "FileListCommands.h"
+#include "FileListView.h"
+#include "MainWindow.h"
+#include "SampleFiles.h"
+#include "ScriptedDialogs.h"
+#include "SettingsStore.h"
+#include "TextListModel.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace brinmoor;
+using app::MainWindow;
+
+namespace {
+
+// Lines as a reader of the file would see them: CR LF, CR and LF each end a
+// line, a last line without an ending counts too. UTF-16 files carry a BOM.
+int linesOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    const QByteArray bytes = file.readAll();
+    QString text;
+    if (bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff"))
+        text = QStringDecoder(QStringDecoder::Utf16)(bytes);
+    else
+        text = QString::fromLatin1(bytes);
+    int lines = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\r')) {
+            ++lines;
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else if (text[i] == QLatin1Char('\n')) {
+            ++lines;
+        }
+    }
+    if (!text.isEmpty() && text.back() != QLatin1Char('\r') && text.back() != QLatin1Char('\n'))
+        ++lines;
+    return lines;
+}
+
+} // namespace
+
+class FileListWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void addFiles();
+    void addAllFilesInFolder();
+    void addAllFilesInFolderCancelled();
+    void dropsOfFilesAndFolders();
+    void removalAndClearingWaitWhileBusy();
+    void sampleFiles();
+    void newcomersFirstRun();
+    void closingDuringAScan();
+
+private:
+    app::WindowServices services(const QString &programFolder);
+    MainWindow &makeWindow();
+    QString writeFile(const QString &name, const QByteArray &bytes = "x\n");
+    QString native(const QString &name) const { return QDir::toNativeSeparators(m_dir->filePath(name)); }
+    QPushButton *button(const char *name) const
+    {
+        QPushButton *b = m_window->button(name);
+        if (!b)
+            qFatal("no button %s", name);
+        return b;
+    }
+    filelist::FileListView *view() const { return static_cast<filelist::FileListView *>(m_window->fileView()); }
+    QString stored(const char *key) { return m_settings->read(QLatin1String(key), QStringLiteral("<missing>")); }
+    bool waitUntilIdle();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<FakeFileListDialogs> m_fileDialogs;
+    std::unique_ptr<MainWindow> m_window;
+    QList<QUrl> m_opened;
+};
+
+void FileListWindowTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("program")));
+    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Brinmoor.conf")));
+    m_dialogs = std::make_unique<ScriptedDialogs>();
+    m_fileDialogs = std::make_unique<FakeFileListDialogs>();
+    m_opened.clear();
+}
+
+void FileListWindowTest::cleanup()
+{
+    m_window.reset();
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    m_settings.reset();
+    m_dir.reset();
+}
+
+app::WindowServices FileListWindowTest::services(const QString &programFolder)
+{
+    app::WindowServices s;
+    s.dialogs = m_dialogs.get();
+    s.settings = m_settings.get();
+    s.programFolder = programFolder;
+    s.drawVisit = [] { return 1; };
+    s.openUrl = [this](const QUrl &url) { m_opened.append(url); };
+    s.countJobs = 2;
+    s.fileDialogs = m_fileDialogs.get();
+    return s;
+}
+
+MainWindow &FileListWindowTest::makeWindow()
+{
+    m_window.reset();
+    m_window = std::make_unique<MainWindow>(services(m_dir->filePath(QStringLiteral("program"))));
+    m_window->startUp();
+    return *m_window;
+}
+
+QString FileListWindowTest::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+    return QDir::toNativeSeparators(path);
+}
+
+bool FileListWindowTest::waitUntilIdle()
+{
+    return QTest::qWaitFor([this] { return !m_window->busy().isBusy() && m_window->fileListCommands().runningScans() == 0; },
+                           10000);
+}
+
+// ------------------------------------------------------------ Add File(s)
+
+void FileListWindowTest::addFiles()
+{
+    MainWindow &w = makeWindow();
+    const QString a = writeFile(QStringLiteral("in/a.txt"));
+    const QString b = writeFile(QStringLiteral("in/b.txt"));
+    const QString missing = native(QStringLiteral("in/missing.txt"));
+    const QString folder = native(QStringLiteral("in"));
+
+    // One file is taken as delivered, even one that is not there.
+    m_fileDialogs->selections.append({{missing}, false});
+    m_fileDialogs->nextFilterIndex = 1;
+    button("PushButton1")->click();
+    QCOMPARE(w.fileList().texts(), QStringList{missing});
+    QCOMPARE(m_fileDialogs->fileRequests.size(), 1);
+    QCOMPARE(m_fileDialogs->fileRequests[0].title, QString::fromLatin1(filelist::AddFilesTitle));
+    QCOMPARE(m_fileDialogs->fileRequests[0].filters,
+             filelist::qtFileFilters(QString::fromLatin1(filelist::AddFilesFilter)));
+    QCOMPARE(m_fileDialogs->fileRequests[0].filterIndex, 0);
+    // The filter the user left chosen is the window's, for the next dialog
+    // and the text export's save dialog.
+    QCOMPARE(w.fileDialogFilterIndex(), 1);
+    QVERIFY(m_dialogs->messages.isEmpty());
+
+    // Several: the rejected name gets its box after the rows before it.
+    w.fileList().clear();
+    m_fileDialogs->nextFilterIndex = -1;
+    m_fileDialogs->selections.append(
+        {{folder + QDir::separator() + QStringLiteral("a.txt"), missing, b}, false});
+    QStringList rowsWhenAsked;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Message &) { rowsWhenAsked = w.fileList().texts(); };
+    button("PushButton1")->click();
+    QCOMPARE(m_fileDialogs->fileRequests.last().filterIndex, 1);
+    QCOMPARE(w.fileList().texts(), QStringList({a, b}));
+    QCOMPARE(rowsWhenAsked, QStringList{a});
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{missing + QStringLiteral("\r\r") + QString::fromLatin1(filelist::BadCharactersText)});
+    QCOMPARE(m_dialogs->messages[0].title, w.applicationTitle());
+    QCOMPARE(m_dialogs->messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(m_dialogs->messages[0].icon, MessageIcon::None);
+
+    // Cancel adds and shows nothing and keeps the chosen filter.
+    button("PushButton1")->click();
+    QCOMPARE(m_fileDialogs->fileRequests.size(), 3);
+    QCOMPARE(w.fileList().count(), 2);
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(w.fileDialogFilterIndex(), 1);
+}
+
+// ------------------------------------------------- Add All File(s) In Folder
+
+void FileListWindowTest::addAllFilesInFolder()
+{
+    const QString a = writeFile(QStringLiteral("tree/a.txt"));
+    writeFile(QStringLiteral("tree/b.log"));
+    writeFile(QStringLiteral("tree/~skipped.txt"));
+    const QString c = writeFile(QStringLiteral("tree/sub/c.txt"));
+    const QString tree = native(QStringLiteral("tree"));
+    m_settings->write(QLatin1String(settings::LastFolder), native(QStringLiteral("program")));
+    MainWindow &w = makeWindow();
+    w.fileList().add(QStringLiteral("before"));
+
+    QSignalSpy busyChanged(&w.busy(), &app::BusyState::busyChanged);
+    m_dialogs->inputAnswers.append(QStringLiteral("txt"));
+    m_fileDialogs->folders.append(tree);
+    button("PushButton5")->click();
+    QCOMPARE(m_dialogs->inputs.size(), 1);
+    QCOMPARE(m_dialogs->inputs[0].prompt, QString::fromLatin1(filelist::ExtensionPrompt));
+    QCOMPARE(m_dialogs->inputs[0].title, w.applicationTitle());
+    QCOMPARE(m_dialogs->inputs[0].defaultText, QStringLiteral("txt"));
+    QCOMPARE(m_fileDialogs->folderRequests.size(), 1);
+    QCOMPARE(m_fileDialogs->folderRequests[0].prompt, QString::fromLatin1(filelist::FolderPrompt));
+    QCOMPARE(m_fileDialogs->folderRequests[0].startFolder, native(QStringLiteral("program")));
+    QCOMPARE(stored(settings::Extension), QStringLiteral("txt"));
+    QCOMPARE(stored(settings::LastFolder), tree);
+    // The busy pointer from the start of the walk to its end.
+    QVERIFY(w.busy().isBusy());
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QVERIFY(waitUntilIdle());
+    QCOMPARE(busyChanged.size(), 2);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(w.fileList().texts(), QStringList({QStringLiteral("before"), a, c}));
+
+    // The typed extension is the next default; a second scan may start while
+    // the first runs, and both finish.
+    w.fileList().clear();
+    m_dialogs->inputAnswers = {QStringLiteral("*"), QStringLiteral("*")};
+    m_fileDialogs->folders = {native(QStringLiteral("tree/sub")), native(QStringLiteral("tree/sub"))};
+    button("PushButton5")->click();
+    button("PushButton5")->click();
+    QCOMPARE(m_dialogs->inputs[1].defaultText, QStringLiteral("txt"));
+    QCOMPARE(m_dialogs->inputs[2].defaultText, QStringLiteral("*"));
+    QCOMPARE(w.fileListCommands().runningScans(), 2);
+    QVERIFY(waitUntilIdle());
+    QCOMPARE(w.fileList().texts(), QStringList({c, c}));
+    QVERIFY(m_dialogs->messages.isEmpty());
+}
+
+void FileListWindowTest::addAllFilesInFolderCancelled()
+{
+    writeFile(QStringLiteral("tree/a.txt"));
+    MainWindow &w = makeWindow();
+
+    // Cancelling the input box saves nothing and opens no browser.
+    button("PushButton5")->click();
+    QCOMPARE(m_dialogs->inputs.size(), 1);
+    QVERIFY(m_fileDialogs->folderRequests.isEmpty());
+    QCOMPARE(stored(settings::Extension), QStringLiteral("<missing>"));
+
+    // Cancelling the browser keeps the new extension, not a folder.
+    m_dialogs->inputAnswers.append(QStringLiteral("log"));
+    button("PushButton5")->click();
+    QCOMPARE(m_fileDialogs->folderRequests.size(), 1);
+    QCOMPARE(m_fileDialogs->folderRequests[0].startFolder, QString());
+    QCOMPARE(stored(settings::Extension), QStringLiteral("log"));
+    QCOMPARE(stored(settings::LastFolder), QStringLiteral("<missing>"));
+    QVERIFY(!w.busy().isBusy());
+    QCOMPARE(w.fileListCommands().runningScans(), 0);
+    QCOMPARE(w.fileList().count(), 0);
+    QVERIFY(m_dialogs->messages.isEmpty());
+}
+
+// ------------------------------------------------------------ list editing
+
+void FileListWindowTest::dropsOfFilesAndFolders()
+{
+    const QString file = writeFile(QStringLiteral("~loose.txt"));
+    const QString one = writeFile(QStringLiteral("drop/one.md"));
+    writeFile(QStringLiteral("drop/~hidden.md"));
+    const QString two = writeFile(QStringLiteral("drop/deep/two.bin"));
+    MainWindow &w = makeWindow();
+    w.resize(1064, 386);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QWidget *target = view()->viewport();
+
+    // Text from another program is refused while it is dragged over.
+    QMimeData text;
+    text.setText(QStringLiteral("just text"));
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &refused);
+    QVERIFY(!refused.isAccepted());
+
+    // A file as delivered, then every file of the folder's tree.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("~loose.txt"))),
+                  QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("drop")))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QSignalSpy added(view(), &filelist::FileListView::dropAdded);
+    QDropEvent drop(QPointF(12, 12), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    QVERIFY(!w.busy().isBusy());   // a drop shows no busy pointer
+    QVERIFY(added.wait(10000));
+    QCOMPARE(w.fileList().texts(), QStringList({file, one, two}));
+    QCOMPARE(stored(settings::Extension), QStringLiteral("<missing>"));
+    QCOMPARE(stored(settings::LastFolder), QStringLiteral("<missing>"));
+    QVERIFY(m_dialogs->messages.isEmpty());
+}
+
+void FileListWindowTest::removalAndClearingWaitWhileBusy()
+{
+    MainWindow &w = makeWindow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.fileList().append({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")});
+    filelist::FileListView *list = view();
+    // Over the list the pointer is the default one, unless busy.
+    QCOMPARE(list->viewport()->cursor().shape(), Qt::ArrowCursor);
+    const auto select = [&](int row) {
+        list->selectionModel()->setCurrentIndex(w.fileList().index(row),
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    };
+    const QPoint rowC = list->visualRect(w.fileList().index(2)).center();
+
+    {
+        app::BusyState::Lease lease = w.busy().acquire();
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        select(1);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowC);
+        button("PushButton3")->click();
+        QCOMPARE(w.fileList().count(), 4);
+    }
+
+    select(1);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(w.fileList().texts(), QStringList({"a", "c", "d"}));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(w.fileList().index(1)).center());
+    QCOMPARE(w.fileList().texts(), QStringList({"a", "d"}));
+    button("PushButton3")->click();
+    QCOMPARE(w.fileList().count(), 0);
+    QVERIFY(m_dialogs->messages.isEmpty());
+}
+
+// ---------------------------------------------------------- sample files
+
+void FileListWindowTest::sampleFiles()
+{
+    const QString samples = m_dir->filePath(QStringLiteral("program/Samples"));
+    QVERIFY(QDir().mkpath(samples));
+    QStringList expected;
+    for (const QString &name : QDir(QStringLiteral(BRINMOOR_SOURCE_SAMPLES)).entryList(QDir::Files)) {
+        QVERIFY(QFile::copy(QStringLiteral(BRINMOOR_SOURCE_SAMPLES "/") + name, samples + QLatin1Char('/') + name));
+        expected.append(QDir::toNativeSeparators(samples + QLatin1Char('/') + name));
+    }
+    QVERIFY(expected.size() >= 4);
+    MainWindow &w = makeWindow();
+
+    m_dialogs->answers.append(MessageAnswer::No);
+    button("PushButton11")->click();
+    QStringList loaded = w.fileList().texts();
+    QCOMPARE(loaded.size(), expected.size());
+    loaded.sort();
+    expected.sort();
+    QCOMPARE(loaded, expected);
+    QCOMPARE(m_dialogs->texts(), QStringList{QString::fromLatin1(filelist::OpenSampleFolderQuestion)});
+    QCOMPARE(m_dialogs->messages[0].buttons, MessageButtons::YesNo);
+    QCOMPARE(m_dialogs->messages[0].icon, MessageIcon::None);
+    QCOMPARE(m_dialogs->messages[0].title, w.applicationTitle());
+    QVERIFY(m_opened.isEmpty());
+
+    // Twice loads once; Yes opens the sample folder.
+    m_dialogs->answers.append(MessageAnswer::Yes);
+    button("PushButton11")->click();
+    QCOMPARE(w.fileList().count(), expected.size());
+    QCOMPARE(m_dialogs->messages.size(), 2);
+    QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(QDir::toNativeSeparators(samples) + QDir::separator())});
+}
+
+void FileListWindowTest::newcomersFirstRun()
+{
+    // The samples as the build puts them beside the program.
+    m_window = std::make_unique<MainWindow>(services(QStringLiteral(BRINMOOR_BUILT_PROGRAM_FOLDER)));
+    m_window->startUp();
+    MainWindow &w = *m_window;
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    button("PushButton11")->click();
+    QVERIFY(w.fileList().count() >= 4);
+    button("PushButton12")->click();
+    QVERIFY(finished.wait(10000));
+
+    int expected = 0;
+    for (const QString &path : w.fileList().texts())
+        expected += linesOf(path);
+    QCOMPARE(w.results().texts(), QStringList{QStringLiteral("Total Lines Counted For All Files: %1").arg(expected)});
+    QCOMPARE(m_dialogs->texts().last(), QStringLiteral("Done."));
+}
+
+// ------------------------------------------------------------- shutdown
+
+void FileListWindowTest::closingDuringAScan()
+{
+    // Enough folders that the walks are still going when the window closes.
+    for (int d = 0; d < 40; ++d)
+        for (int f = 0; f < 25; ++f)
+            writeFile(QStringLiteral("big/d%1/f%2.txt").arg(d).arg(f));
+    const QString big = native(QStringLiteral("big"));
+
+    for (const bool closeFirst : {true, false}) {
+        MainWindow &w = makeWindow();
+        m_dialogs->inputAnswers.append(QStringLiteral("txt"));
+        m_fileDialogs->folders.append(big);
+        button("PushButton5")->click();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(big)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view()->viewport(), &enter);
+        QDropEvent drop(QPointF(12, 12), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view()->viewport(), &drop);
+        QCOMPARE(w.fileListCommands().runningScans(), 2);
+        QVERIFY(w.busy().isBusy());
+        if (closeFirst) {
+            QVERIFY(w.close());
+            QCOMPARE(w.fileListCommands().runningScans(), 0);
+            QVERIFY(!w.busy().isBusy());
+            QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+            QCoreApplication::processEvents();
+        }
+        // Destroying the window with the scans still running stops them
+        // before the busy state they hold goes.
+        m_window.reset();
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+}
+
+QTEST_MAIN(FileListWindowTest)
+#include "FileListWindowTest.moc"
