@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace brinmoor::counting {
 
@@ -82,6 +83,15 @@ qsizetype utf16Cut(const QByteArray &bytes, bool littleEndian)
     return cut;
 }
 
+// One spare read buffer per thread. A counter borrows it when it is large
+// enough and hands its own buffer back when it ends.
+struct SpareBuffer
+{
+    std::unique_ptr<unsigned char[]> data;
+    std::size_t size = 0;
+};
+thread_local SpareBuffer t_spare;
+
 } // namespace
 
 StreamCounter::StreamCounter(const kernels::Kernel &kernel, std::size_t blockSize, Start start)
@@ -90,6 +100,14 @@ StreamCounter::StreamCounter(const kernels::Kernel &kernel, std::size_t blockSiz
     , m_start(start)
     , m_decoder(decoderFor(QStringConverter::System))
 {
+}
+
+StreamCounter::~StreamCounter()
+{
+    if (m_bufferSize > t_spare.size) {
+        t_spare.data = std::move(m_buffer);
+        t_spare.size = m_bufferSize;
+    }
 }
 
 void StreamCounter::useOptions(std::shared_ptr<const PreparedOptions> options)
@@ -106,21 +124,34 @@ void StreamCounter::useOptions(std::shared_ptr<const PreparedOptions> options)
     // found by their last byte) and at least what the kernels read before p.
     const auto wanted = std::max<std::size_t>(
         kernels::kLookBehind, (static_cast<std::size_t>(m_options->tailLength()) + 1 + 63) / 64 * 64);
-    if (wanted > m_pad || m_buffer.empty()) {
-        const std::size_t pad = std::max(wanted, m_pad);
-        std::vector<unsigned char> buffer(pad + m_blockSize + kSlack, '\n');
-        if (!m_buffer.empty())
-            std::memcpy(buffer.data() + pad - m_pad, m_buffer.data(), m_pad);
-        m_buffer.swap(buffer);
-        m_pad = pad;
+    if (wanted <= m_pad && m_buffer)
+        return;
+    const std::size_t pad = std::max(wanted, m_pad);
+    const std::size_t size = pad + m_blockSize + kSlack;
+    std::unique_ptr<unsigned char[]> buffer;
+    if (t_spare.data && t_spare.size >= size) {
+        buffer = std::move(t_spare.data);
+        m_bufferSize = std::exchange(t_spare.size, 0);
+    } else {
+        // Left uninitialised: the block is read into before it is looked
+        // at, and the kernels ignore the slack's values.
+        buffer.reset(new unsigned char[size]);
+        m_bufferSize = size;
     }
+    // Before the stream starts the look-behind holds line feeds; once it
+    // has begun, the bytes already seen move to the end of the larger pad.
+    std::memset(buffer.get(), '\n', pad - m_pad);
+    if (m_buffer)
+        std::memcpy(buffer.get() + pad - m_pad, m_buffer.get(), m_pad);
+    m_buffer = std::move(buffer);
+    m_pad = pad;
 }
 
 void StreamCounter::keepLookBehind(std::size_t n)
 {
     // The last m_pad bytes of the stream move in front of the next block;
     // when the block was short they include older look-behind bytes.
-    std::memmove(m_buffer.data(), m_buffer.data() + n, m_pad);
+    std::memmove(m_buffer.get(), m_buffer.get() + n, m_pad);
 }
 
 FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, const std::atomic<bool> *cancel,

@@ -27,6 +27,9 @@ public:
     };
 
     StreamCounter(const kernels::Kernel &kernel, std::size_t blockSize, Start start);
+    ~StreamCounter();
+    StreamCounter(const StreamCounter &) = delete;
+    StreamCounter &operator=(const StreamCounter &) = delete;
 
     // Reads the source to its end. progress (may be empty) gets the lines
     // passed so far once per block.
@@ -37,7 +40,7 @@ private:
     enum class Encoding { Bytes, Utf16LE, Utf16BE };
 
     void useOptions(std::shared_ptr<const PreparedOptions> options);
-    unsigned char *data() { return m_buffer.data() + m_pad; }
+    unsigned char *data() { return m_buffer.get() + m_pad; }
     void keepLookBehind(std::size_t n);
 
     void countBytes(const unsigned char *p, std::size_t n);
@@ -60,7 +63,11 @@ private:
     std::shared_ptr<const PreparedOptions> m_options;
     std::vector<kernels::Needle> m_needles;
     bool m_asciiWordsOnly = true;   // every word is ASCII: most non-ASCII lines can go by bytes
-    std::vector<unsigned char> m_buffer;   // look-behind, block, slack
+    // Look-behind, block, slack; borrowed from the thread's spare buffer
+    // and handed back at the end, so a run over many small files does not
+    // allocate a block per file.
+    std::unique_ptr<unsigned char[]> m_buffer;
+    std::size_t m_bufferSize = 0;
     std::size_t m_pad = 0;
 
     std::uint64_t m_lines = 0;

@@ -71,6 +71,19 @@ TEST_P(EngineTest, LineBreaksAndBlankLines)
     EXPECT_EQ(count("ab\r\ncd", opts(false), 3, 64), 2u);
 }
 
+TEST_P(EngineTest, EachStreamStartsOnAFreshLine)
+{
+    // Counts on one thread share a read buffer; what the last one left in
+    // its look-behind must not reach the next (a CR pairing with a leading
+    // LF, or the start of a word finishing in the next stream).
+    for (std::size_t block : {std::size_t{64}, std::size_t{512} * 1024}) {
+        EXPECT_EQ(count("abc\r", opts(false), 0, block), 1u);
+        EXPECT_EQ(count("\nx", opts(false), 0, block), 2u);
+        EXPECT_EQ(count("x fo", opts(false, {"foo"}), 0, block), 1u);
+        EXPECT_EQ(count("o\ny", opts(false, {"foo"}), 0, block), 2u);
+    }
+}
+
 TEST_P(EngineTest, ExclusionWords)
 {
     expectCount("xfooy\nbar\nFOO\n", opts(false, {"FOO"}), 1);
