@@ -2,14 +2,13 @@
 // removal while busy, the sample files and closing during a scan.
 #include "AddFiles.h"
 #include "AddFolder.h"
-#include "FakeDialogs.h"
 #include "FileListCommands.h"
 #include "FileListView.h"
 #include "MainWindow.h"
 #include "SampleFiles.h"
-#include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "TextListModel.h"
+#include "WindowFixture.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -59,7 +58,7 @@ int linesOf(const QString &path)
 
 } // namespace
 
-class FileListWindowTest : public QObject
+class FileListWindowTest : public QObject, private WindowFixture
 {
     Q_OBJECT
 
@@ -77,9 +76,7 @@ private slots:
     void closingDuringAScan();
 
 private:
-    app::WindowServices services(const QString &programFolder);
-    MainWindow &makeWindow();
-    QString writeFile(const QString &name, const QByteArray &bytes = "x\n");
+    MainWindow &makeWindow() { return makeWindowWith(services()); }
     QString native(const QString &name) const { return QDir::toNativeSeparators(m_dir->filePath(name)); }
     QPushButton *button(const char *name) const
     {
@@ -89,66 +86,19 @@ private:
         return b;
     }
     filelist::FileListView *view() const { return static_cast<filelist::FileListView *>(m_window->fileView()); }
-    QString stored(const char *key) { return m_settings->read(QLatin1String(key), QStringLiteral("<missing>")); }
     bool waitUntilIdle();
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<FakeFileListDialogs> m_fileDialogs;
-    std::unique_ptr<MainWindow> m_window;
-    QList<QUrl> m_opened;
 };
 
 void FileListWindowTest::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("program")));
-    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Brinmoor.conf")));
-    m_dialogs = std::make_unique<ScriptedDialogs>();
-    m_fileDialogs = std::make_unique<FakeFileListDialogs>();
-    m_opened.clear();
+    QVERIFY(setUpFixture());
 }
 
 void FileListWindowTest::cleanup()
 {
-    m_window.reset();
+    tearDownFixture();
+    // No command may leave its busy pointer behind.
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    m_settings.reset();
-    m_dir.reset();
-}
-
-app::WindowServices FileListWindowTest::services(const QString &programFolder)
-{
-    app::WindowServices s;
-    s.dialogs = m_dialogs.get();
-    s.settings = m_settings.get();
-    s.programFolder = programFolder;
-    s.drawVisit = [] { return 1; };
-    s.openUrl = [this](const QUrl &url) { m_opened.append(url); };
-    s.countJobs = 2;
-    s.fileDialogs = m_fileDialogs.get();
-    return s;
-}
-
-MainWindow &FileListWindowTest::makeWindow()
-{
-    m_window.reset();
-    m_window = std::make_unique<MainWindow>(services(m_dir->filePath(QStringLiteral("program"))));
-    m_window->startUp();
-    return *m_window;
-}
-
-QString FileListWindowTest::writeFile(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir->filePath(name);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-    return QDir::toNativeSeparators(path);
 }
 
 bool FileListWindowTest::waitUntilIdle()
@@ -392,9 +342,9 @@ void FileListWindowTest::sampleFiles()
 void FileListWindowTest::newcomersFirstRun()
 {
     // The samples as the build puts them beside the program.
-    m_window = std::make_unique<MainWindow>(services(QStringLiteral(BRINMOOR_BUILT_PROGRAM_FOLDER)));
-    m_window->startUp();
-    MainWindow &w = *m_window;
+    app::WindowServices s = services();
+    s.programFolder = QStringLiteral(BRINMOOR_BUILT_PROGRAM_FOLDER);
+    MainWindow &w = makeWindowWith(std::move(s));
     QSignalSpy finished(&w, &MainWindow::countingFinished);
     button("PushButton11")->click();
     QVERIFY(w.fileList().count() >= 4);

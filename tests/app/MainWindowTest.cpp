@@ -3,10 +3,10 @@
 #include "ErrorReport.h"
 #include "MainWindow.h"
 #include "SampleSet.h"
-#include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "SharedOptions.h"
 #include "TextListModel.h"
+#include "WindowFixture.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -27,18 +27,7 @@
 using namespace brinmoor;
 using app::MainWindow;
 
-namespace {
-
-QString reportText(const QString &description, const char *location, int step)
-{
-    return description + QStringLiteral("\r\n") + QLatin1String(location) + QStringLiteral("at line ")
-        + QString::number(step) + QStringLiteral("\r\rPlease email screenshot of this message to ")
-        + supportAddress();
-}
-
-} // namespace
-
-class MainWindowTest : public QObject
+class MainWindowTest : public QObject, private WindowFixture
 {
     Q_OBJECT
 
@@ -72,69 +61,27 @@ private slots:
 
 private:
     MainWindow &makeWindow(int draw = 1);
-    QString writeFile(const QString &name, const QByteArray &bytes);
-    QString program(const QString &name) const { return m_dir->filePath(QStringLiteral("program/") + name); }
-    template <class T>
-    T *child(const char *name) const
-    {
-        T *w = m_window->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no child %s", name);
-        return w;
-    }
-    QString stored(const char *key) { return m_settings->read(QLatin1String(key), QStringLiteral("<missing>")); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_window;
-    QList<QUrl> m_opened;
     QString m_address;
 };
 
 void MainWindowTest::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("program")));
-    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Brinmoor.conf")));
-    m_dialogs = std::make_unique<ScriptedDialogs>();
-    m_opened.clear();
+    QVERIFY(setUpFixture());
     m_address.clear();
 }
 
 void MainWindowTest::cleanup()
 {
-    m_window.reset();
-    m_settings.reset();
-    m_dir.reset();
+    tearDownFixture();
 }
 
 MainWindow &MainWindowTest::makeWindow(int draw)
 {
-    m_window.reset();
-    m_window = std::make_unique<MainWindow>(app::WindowServices{
-        .dialogs = m_dialogs.get(),
-        .settings = m_settings.get(),
-        .programFolder = m_dir->filePath(QStringLiteral("program")),
-        .websiteAddress = m_address,
-        .drawVisit = [draw] { return draw; },
-        .openUrl = [this](const QUrl &url) { m_opened.append(url); },
-        .countJobs = 2,
-    });
-    m_window->startUp();
-    return *m_window;
-}
-
-QString MainWindowTest::writeFile(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir->filePath(name);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-    return QDir::toNativeSeparators(path);
+    app::WindowServices s = services();
+    s.websiteAddress = m_address;
+    s.drawVisit = [draw] { return draw; };
+    return makeWindowWith(std::move(s));
 }
 
 // ------------------------------------------------------------- start-up

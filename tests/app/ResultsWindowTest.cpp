@@ -4,11 +4,11 @@
 #include "FileListDialogs.h"
 #include "MainWindow.h"
 #include "ResultsCommands.h"
-#include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "SpreadsheetPresence.h"
 #include "SystemClipboard.h"
 #include "TextListModel.h"
+#include "WindowFixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,37 +31,6 @@ namespace {
 const QString Row21 = QStringLiteral("120 lines - abcdefghi");
 const QString Row20 = QStringLiteral("12 lines - abcdefghi");
 
-QString reportText(const QString &description, const char *location, int step)
-{
-    return description + QStringLiteral("\r\n") + QLatin1String(location) + QStringLiteral("at line ")
-        + QString::number(step) + QStringLiteral("\r\rPlease email screenshot of this message to ")
-        + supportAddress();
-}
-
-// The save dialog answers from a queue (cancel when empty) and may move the
-// filter choice, as a user picking another file type would.
-class ScriptedSaveDialog final : public filelist::FileListDialogs
-{
-public:
-    filelist::FileSelection chooseFiles(const QString &, const QStringList &, int &) override { return {}; }
-    QString chooseFolder(const QString &, const QString &) override { return {}; }
-    QString chooseSaveFile(const QString &title, const QStringList &filters, int &filterIndex) override
-    {
-        titles.append(title);
-        lastFilters = filters;
-        shownIndex = filterIndex;
-        if (chosenIndex >= 0)
-            filterIndex = chosenIndex;
-        return paths.isEmpty() ? QString() : paths.takeFirst();
-    }
-
-    QStringList titles;
-    QStringList lastFilters;
-    int shownIndex = -1;
-    int chosenIndex = -1;
-    QStringList paths;
-};
-
 class RefusingClipboard final : public Clipboard
 {
 public:
@@ -72,12 +41,6 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Reads the X clipboard the way another program would. The window owns the
@@ -97,7 +60,7 @@ QByteArray clipboardFromOutside()
 
 } // namespace
 
-class ResultsWindowTest : public QObject
+class ResultsWindowTest : public QObject, private WindowFixture
 {
     Q_OBJECT
 
@@ -126,49 +89,29 @@ private:
     bool waitForExport();
     QString path(const QString &name) const { return QDir::toNativeSeparators(m_dir->filePath(name)); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<ScriptedSaveDialog> m_saveDialog;
-    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QSignalSpy> m_finished;
 };
 
 void ResultsWindowTest::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("Brinmoor.conf")));
-    m_dialogs = std::make_unique<ScriptedDialogs>();
-    m_saveDialog = std::make_unique<ScriptedSaveDialog>();
+    QVERIFY(setUpFixture());
 }
 
 void ResultsWindowTest::cleanup()
 {
     m_finished.reset();
-    m_window.reset();
-    m_settings.reset();
-    m_dir.reset();
+    tearDownFixture();
 }
 
 MainWindow &ResultsWindowTest::makeWindow(app::ResultsServices results, int countJobs)
 {
     m_finished.reset();
-    m_window.reset();
-    m_window = std::make_unique<MainWindow>(app::WindowServices{
-        .dialogs = m_dialogs.get(),
-        .settings = m_settings.get(),
-        .programFolder = m_dir->filePath(QStringLiteral("program")),
-        .websiteAddress = QString(),
-        .drawVisit = [] { return 1; },
-        .openUrl = [](const QUrl &) {},
-        .countJobs = countJobs,
-        .fileDialogs = m_saveDialog.get(),
-        .results = std::move(results),
-    });
-    m_window->startUp();
-    m_finished = std::make_unique<QSignalSpy>(&m_window->resultsCommands(), &app::ResultsCommands::exportFinished);
-    return *m_window;
+    app::WindowServices s = services();
+    s.countJobs = countJobs;
+    s.results = std::move(results);
+    MainWindow &w = makeWindowWith(std::move(s));
+    m_finished = std::make_unique<QSignalSpy>(&w.resultsCommands(), &app::ResultsCommands::exportFinished);
+    return w;
 }
 
 void ResultsWindowTest::fill(const QList<QPair<QString, bool>> &rows)
@@ -202,9 +145,9 @@ void ResultsWindowTest::textFileWorkedExample()
     // The filter the user left in "Add File(s)" is where the save dialog
     // starts, and the choice made here goes back to it.
     w.fileDialogFilterIndex() = 1;
-    m_saveDialog->chosenIndex = 0;
+    m_fileDialogs->nextFilterIndex = 0;
     const QString target = path(QStringLiteral("results"));   // no extension: used as typed
-    m_saveDialog->paths = {target};
+    m_fileDialogs->savePaths = {target};
     QSignalSpy values(&w.progressBar(), &QProgressBar::valueChanged);
     bool busyAtDone = true;
     m_dialogs->onMessage = [&](const ScriptedDialogs::Message &) { busyAtDone = w.busy().isBusy(); };
@@ -213,9 +156,11 @@ void ResultsWindowTest::textFileWorkedExample()
     QVERIFY(w.busy().isBusy());
     QVERIFY(waitForExport());
 
-    QCOMPARE(m_saveDialog->titles, QStringList{QStringLiteral("Save")});
-    QCOMPARE(m_saveDialog->lastFilters, (QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}));
-    QCOMPARE(m_saveDialog->shownIndex, 1);
+    QCOMPARE(m_fileDialogs->saveRequests.size(), 1);
+    const ScriptedFileListDialogs::FileRequest &asked = m_fileDialogs->saveRequests.first();
+    QCOMPARE(asked.title, QStringLiteral("Save"));
+    QCOMPARE(asked.filters, (QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}));
+    QCOMPARE(asked.filterIndex, 1);
     QCOMPARE(w.fileDialogFilterIndex(), 0);
     QCOMPARE(readFile(target), QByteArray(" Results             \t\r\n") + Row21.toUtf8() + "\t\r\n" + Row20.toUtf8()
                                    + " \t\r\n");
@@ -245,8 +190,8 @@ void ResultsWindowTest::textFileOverwriteWithUncheckedAndShortRows()
     const QString longUnchecked = QStringLiteral("1234567 lines - /a/very/long/path.txt");   // 37
     fill({{QStringLiteral("ab"), true}, {longUnchecked, false}, {QStringLiteral("=x"), true}});
     const QString target = path(QStringLiteral("old.txt"));
-    QVERIFY(writeFile(target, "old contents"));
-    m_saveDialog->paths = {target};
+    writeFile(target, "old contents");
+    m_fileDialogs->savePaths = {target};
     m_dialogs->answers = {MessageAnswer::Yes};
 
     press("PushButton9");
@@ -267,7 +212,7 @@ void ResultsWindowTest::textFileOverwriteWithUncheckedAndShortRows()
     w.clearResultRows();
     m_dialogs->messages.clear();
     m_finished->clear();
-    m_saveDialog->paths = {path(QStringLiteral("empty.txt"))};
+    m_fileDialogs->savePaths = {path(QStringLiteral("empty.txt"))};
     press("PushButton9");
     QVERIFY(waitForExport());
     QCOMPARE(readFile(path(QStringLiteral("empty.txt"))), QByteArray(" Results\t\r\n"));
@@ -281,11 +226,11 @@ void ResultsWindowTest::cancelAndNoTouchNothing()
     QSignalSpy busy(&w.busy(), &app::BusyState::busyChanged);
 
     press("PushButton9");   // the dialog is cancelled
-    QCOMPARE(m_saveDialog->titles.size(), 1);
+    QCOMPARE(m_fileDialogs->saveRequests.size(), 1);
 
     const QString target = path(QStringLiteral("keep.txt"));
-    QVERIFY(writeFile(target, "keep"));
-    m_saveDialog->paths = {target};
+    writeFile(target, "keep");
+    m_fileDialogs->savePaths = {target};
     m_dialogs->answers = {MessageAnswer::No};
     press("PushButton9");
 
@@ -313,7 +258,7 @@ void ResultsWindowTest::aTargetThatCannotBeWrittenGivesOneReport()
     // A write-protected file; the super-user writes through the protection.
     if (::geteuid() != 0) {
         const QString locked = path(QStringLiteral("locked.txt"));
-        QVERIFY(writeFile(locked, "locked"));
+        writeFile(locked, "locked");
         QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner));
         cases.append({locked, "locked"});
     }
@@ -321,7 +266,7 @@ void ResultsWindowTest::aTargetThatCannotBeWrittenGivesOneReport()
     for (const Case &c : cases) {
         m_dialogs->messages.clear();
         m_finished->clear();
-        m_saveDialog->paths = {c.target};
+        m_fileDialogs->savePaths = {c.target};
         m_dialogs->answers = {MessageAnswer::Yes};
         press("PushButton9");
         QVERIFY(waitForExport());
@@ -530,8 +475,8 @@ void ResultsWindowTest::clearListDuringARun()
     QDir().mkpath(m_dir->filePath(QStringLiteral("in")));
     const QString first = path(QStringLiteral("in/first.txt"));
     const QString third = path(QStringLiteral("in/third.txt"));
-    QVERIFY(writeFile(first, "a\rb\r"));
-    QVERIFY(writeFile(third, "c\rd\re\r"));
+    writeFile(first, "a\rb\r");
+    writeFile(third, "c\rd\re\r");
     w.fileList().append({first, path(QStringLiteral("in/missing.txt")), third});
     w.findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
 

@@ -3,10 +3,10 @@
 #include "FilePaths.h"
 #include "SampleFiles.h"
 #include "SampleSet.h"
+#include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "TextListModel.h"
 
-#include "FakeDialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -154,8 +154,8 @@ TEST(PlanAddedFiles, AnOverflowAddsNothingAndSaysSoOnce)
 class AddFilesCommand : public ::testing::Test
 {
 protected:
-    FakeDialogs dialogs;
-    FakeFileListDialogs fileDialogs;
+    ScriptedDialogs dialogs;
+    ScriptedFileListDialogs fileDialogs;
     TextListModel list;
     int filterIndex = 0;
 };
@@ -204,7 +204,7 @@ TEST_F(AddFilesCommand, RowsBeforeARejectedNameAreListedWhenItsBoxShows)
     list.add("earlier"_q);
     fileDialogs.selections.append({{folder + "a.txt"_q, folder + "gone.txt"_q, folder + "c.txt"_q}, false});
     QStringList listedWhileShown;
-    dialogs.onMessage = [&](const FakeDialogs::Message &) { listedWhileShown = list.texts(); };
+    dialogs.onMessage = [&](const ScriptedDialogs::Message &) { listedWhileShown = list.texts(); };
 
     EXPECT_EQ(AddFiles(fileDialogs, dialogs, list, "Brinmoor"_q, filterIndex), 2);
 
@@ -276,7 +276,7 @@ protected:
     QTemporaryDir samples;
     QString folder;
     std::unique_ptr<SettingsStore> settings;
-    FakeDialogs dialogs;
+    ScriptedDialogs dialogs;
     TextListModel list;
     QStringList openedFolders;
 };

@@ -1,10 +1,10 @@
 #include "AddFolder.h"
 #include "FolderScanJob.h"
 #include "FolderWalk.h"
+#include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "TextListModel.h"
 
-#include "FakeDialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -159,8 +159,8 @@ private slots:
         m_settingsDir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_settingsDir->isValid());
         m_settings = std::make_unique<SettingsStore>(m_settingsDir->filePath(QStringLiteral("s.conf")));
-        m_dialogs = FakeDialogs();
-        m_fileDialogs = FakeFileListDialogs();
+        m_dialogs = ScriptedDialogs();
+        m_fileDialogs = ScriptedFileListDialogs();
         m_list.clear();
         m_holds = 0;
         m_hold.reset();
@@ -181,10 +181,10 @@ private slots:
         QTRY_VERIFY(job.isNull());   // it deletes itself
 
         QCOMPARE(m_dialogs.inputs.size(), 1);
-        QCOMPARE(m_dialogs.inputs[0],
-                 QStringList({QStringLiteral("Enter file extension to load:\r\r(* for all files, txt for all txt "
-                                             "files, doc for all doc files, etc.)"),
-                              QStringLiteral("Brinmoor"), QStringLiteral("txt")}));
+        QCOMPARE(m_dialogs.inputs[0].prompt, QStringLiteral("Enter file extension to load:\r\r(* for all files, "
+                                                            "txt for all txt files, doc for all doc files, etc.)"));
+        QCOMPARE(m_dialogs.inputs[0].title, QStringLiteral("Brinmoor"));
+        QCOMPARE(m_dialogs.inputs[0].defaultText, QStringLiteral("txt"));
         QCOMPARE(m_fileDialogs.folderRequests.size(), 1);
         QCOMPARE(m_fileDialogs.folderRequests[0].prompt, QStringLiteral("Please select folder:"));
         QCOMPARE(m_fileDialogs.folderRequests[0].startFolder, QString());
@@ -197,7 +197,7 @@ private slots:
         job = AddAllFilesInFolder(context());
         QVERIFY(job);
         QVERIFY(QSignalSpy(job.data(), &FolderScanJob::finished).wait());
-        QCOMPARE(m_dialogs.inputs[1][2], QStringLiteral("txt"));
+        QCOMPARE(m_dialogs.inputs[1].defaultText, QStringLiteral("txt"));
         QCOMPARE(m_fileDialogs.folderRequests[1].startFolder, m_one);
         QCOMPARE(setting(settings::Extension), QStringLiteral("log"));
         QCOMPARE(m_list.texts().mid(before), walkFolder(m_one, QStringLiteral("*.log")));
@@ -258,8 +258,8 @@ private:
     QString m_two;
     std::unique_ptr<QTemporaryDir> m_settingsDir;
     std::unique_ptr<SettingsStore> m_settings;
-    FakeDialogs m_dialogs;
-    FakeFileListDialogs m_fileDialogs;
+    ScriptedDialogs m_dialogs;
+    ScriptedFileListDialogs m_fileDialogs;
     TextListModel m_list;
     int m_holds = 0;
     std::weak_ptr<int> m_hold;

@@ -4,16 +4,20 @@
 #include "UserDialogs.h"
 
 #include <QList>
+#include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
 
-// Scripted stand-ins for the boxes and the file-list dialogs: each records
-// what it was asked and answers from a queue (OK or No for messages, cancel
-// for inputs and dialogs when the queue is empty). onMessage runs while the
-// box is "open", as the user could look at the list then.
-class FakeDialogs final : public brinmoor::UserDialogs
+// Scripted stand-ins for every dialog a command may open. Each records what
+// it was asked and answers from a queue.
+
+// Message boxes answer OK (or No) unless an answer is queued; input boxes
+// answer the next queued text, cancel when the queue is empty. onMessage
+// runs inside the box, while the command that opened it waits, as a real
+// modal box would let the user act.
+class ScriptedDialogs final : public brinmoor::UserDialogs
 {
 public:
     struct Message
@@ -23,9 +27,15 @@ public:
         brinmoor::MessageButtons buttons;
         brinmoor::MessageIcon icon;
     };
+    struct Input
+    {
+        QString prompt;
+        QString title;
+        QString defaultText;
+    };
 
-    brinmoor::MessageAnswer message(const QString &title, const QString &text,
-                                    brinmoor::MessageButtons buttons, brinmoor::MessageIcon icon) override
+    brinmoor::MessageAnswer message(const QString &title, const QString &text, brinmoor::MessageButtons buttons,
+                                    brinmoor::MessageIcon icon) override
     {
         messages.append({title, text, buttons, icon});
         if (onMessage)
@@ -36,11 +46,12 @@ public:
                                                           : brinmoor::MessageAnswer::Ok;
     }
 
-    std::optional<QString> input(const QString &prompt, const QString &title,
-                                 const QString &defaultText) override
+    std::optional<QString> input(const QString &prompt, const QString &title, const QString &defaultText) override
     {
         inputs.append({prompt, title, defaultText});
-        return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.takeFirst();
+        if (inputAnswers.isEmpty())
+            return std::nullopt;
+        return inputAnswers.takeFirst();
     }
 
     QStringList texts() const
@@ -52,13 +63,16 @@ public:
     }
 
     QList<Message> messages;
-    QList<QStringList> inputs;   // prompt, title, default text
+    QList<Input> inputs;
     QList<brinmoor::MessageAnswer> answers;
     QList<std::optional<QString>> inputAnswers;
     std::function<void(const Message &)> onMessage;
 };
 
-class FakeFileListDialogs final : public brinmoor::filelist::FileListDialogs
+// The open dialog, the folder browser and the save dialog answer their
+// queues (cancel when empty). nextFilterIndex >= 0 moves the filter choice,
+// as a user picking another file type would.
+class ScriptedFileListDialogs final : public brinmoor::filelist::FileListDialogs
 {
 public:
     struct FileRequest
@@ -88,9 +102,19 @@ public:
         return folders.isEmpty() ? QString() : folders.takeFirst();
     }
 
+    QString chooseSaveFile(const QString &title, const QStringList &filters, int &filterIndex) override
+    {
+        saveRequests.append({title, filters, filterIndex});
+        if (nextFilterIndex >= 0)
+            filterIndex = nextFilterIndex;
+        return savePaths.isEmpty() ? QString() : savePaths.takeFirst();
+    }
+
     QList<FileRequest> fileRequests;
     QList<FolderRequest> folderRequests;
+    QList<FileRequest> saveRequests;
     QList<brinmoor::filelist::FileSelection> selections;
     QStringList folders;
+    QStringList savePaths;
     int nextFilterIndex = -1;
 };
