@@ -393,6 +393,23 @@ void FileListWindowTest::closingDuringAScan()
         m_window.reset();
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
+
+    // The window closed by whatever the end of a scan sets off (here the
+    // busy pointer going): the scan that is just finishing must not be
+    // touched after the close took it away.
+    MainWindow &w = makeWindow();
+    m_dialogs->inputAnswers.append(QStringLiteral("txt"));
+    m_fileDialogs->folders.append(big);
+    QSignalSpy closed(&w.busy(), &app::BusyState::busyChanged);
+    connect(&w.busy(), &app::BusyState::busyChanged, &w, [&w](bool busy) {
+        if (!busy)
+            w.close();
+    });
+    button("PushButton5")->click();
+    QVERIFY(QTest::qWaitFor([&] { return closed.count() == 2; }, 10000));
+    QCoreApplication::processEvents();
+    QCOMPARE(w.fileList().count(), 1000);
+    QCOMPARE(w.fileListCommands().runningScans(), 0);
 }
 
 QTEST_MAIN(FileListWindowTest)

@@ -52,8 +52,10 @@ FolderScanJob *AddAllFilesInFolder(const AddFolderContext &context)
                      [list](const QStringList &rows) { list->append(rows); });
     BusyHold hold = context.holdBusy ? context.holdBusy() : BusyHold();
     QObject::connect(job, &FolderScanJob::finished, job, [job, hold]() mutable {
-        hold.reset();
+        // The job goes first: whatever the busy pointer's end sets off may
+        // close the window, which deletes every scan there and then.
         job->deleteLater();
+        hold.reset();
     });
     job->start();
     return job;
