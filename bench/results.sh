@@ -7,11 +7,12 @@
 # Usage: bench/results.sh BUILD_DIR [RESULTS_FILE] [ROWS]
 # Never run in CI. Needs a display; starts Xvfb when there is none.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 build="$(cd "${1:?usage: results.sh BUILD_DIR [RESULTS_FILE] [ROWS]}" && pwd)"
 results="${2:-}"
 rows="${3:-1000000}"
 bench="$build/bin/brinmoor-results-bench"
-[ -x "$bench" ] || { echo "results.sh: $bench is missing; build with -DBRINMOOR_BENCH=ON first" >&2; exit 1; }
+require_program "$bench" results.sh
 command -v xclip >/dev/null || { echo "results.sh: xclip is missing" >&2; exit 1; }
 runs=3
 export QT_QPA_PLATFORM=xcb
@@ -22,8 +23,6 @@ fi
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p; s/^$1=\([^ ]*\).*/\1/p" | head -1; }
-median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 # seconds OUT CMD...: runs CMD with its output into OUT, prints its wall time.
 seconds() { local o=$1 s e; shift; s=$(date +%s.%N); "$@" >"$o" 2>/dev/null </dev/null; e=$(date +%s.%N); python3 -c "print(f'{$e - $s:.3f}')"; }
 
@@ -32,7 +31,7 @@ for _ in $(seq $runs); do
   "$bench" --rows "$rows" "$work/out" 2>/dev/null >> "$out"
 done
 med() { grep "command=$1 " "$out" | field "$2" | median; }
-worst() { grep "command=$1 " "$out" | field "$2" | sort -g | tail -1; }
+worst() { grep "command=$1 " "$out" | field "$2" | largest; }
 
 # The same rows as the bench makes them, for the peers.
 awk -v n="$rows" 'BEGIN { for (i = 0; i < n; i++) printf "%d lines - /usr/src/linux-source-6.1/drivers/%d/file.c\n", i % 4000, i }' > "$work/rows.txt"
@@ -46,8 +45,7 @@ peer_clip=$(for _ in $(seq $runs); do seconds /dev/null xclip -i -selection clip
 xclip -o -selection clipboard >/dev/null 2>&1 || true   # the last xclip ends after one paste
 
 t_text=$(med text_file total_s); t_clip=$(med clipboard total_s); t_book=$(med workbook total_s)
-ratio() { python3 -c "print(f'{$1/$2:.2f}')"; }
-report=$(cat <<MD
+report_section "$results" results-commands <<MD
 ## The results commands through the window
 
 $rows results rows, every other one checked; median of $runs runs. Total: from the press until the work came
@@ -62,8 +60,3 @@ awk writing the aligned file, \`xclip -i\` taking the clipboard text. Machine: $
 | Copy Results To Clipboard | $t_clip | $(med clipboard press_ms) | $(worst clipboard longest_gap_ms) | $peer_clip (xclip -i) | $(ratio "$t_clip" "$peer_clip") |
 | Save Results As Excel File | $t_book | $(med workbook press_ms) | $(worst workbook longest_gap_ms) | | |
 MD
-)
-echo "$report"
-if [ -n "$results" ]; then
-  printf '\n%s\n' "$report" >> "$results"
-fi

@@ -10,63 +10,27 @@
 // Usage: brinmoor-results-bench [--rows N] [--skip-workbook] OUTPUT_FOLDER
 // Prints one line of key=value pairs per command.
 
-#include "FileListDialogs.h"
-#include "MainWindow.h"
+#include "WindowHarness.h"
+
 #include "ResultsCommands.h"
-#include "SettingsStore.h"
 #include "TextListModel.h"
-#include "UserDialogs.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 
 using namespace brinmoor;
 
-namespace {
-
-class QuietDialogs final : public UserDialogs
-{
-public:
-    MessageAnswer message(const QString &, const QString &text, MessageButtons buttons, MessageIcon) override
-    {
-        texts.append(text);
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-    }
-    std::optional<QString> input(const QString &, const QString &, const QString &) override { return std::nullopt; }
-    QStringList texts;
-};
-
-class FixedSaveDialog final : public filelist::FileListDialogs
-{
-public:
-    filelist::FileSelection chooseFiles(const QString &, const QStringList &, int &) override { return {}; }
-    QString chooseFolder(const QString &, const QString &) override { return {}; }
-    QString chooseSaveFile(const QString &, const QStringList &, int &) override { return path; }
-    QString path;
-};
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
+    bench::BenchHome home;
     QApplication application(argc, argv);
 
     QStringList args = application.arguments().mid(1);
-    int rows = 1000000;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--rows")); at >= 0 && at + 1 < args.size()) {
-        rows = args.at(at + 1).toInt();
-        args.remove(at, 2);
-    }
+    const QString rowsOption = bench::takeOption(args, QStringLiteral("--rows"));
+    const int rows = rowsOption.isEmpty() ? 1000000 : rowsOption.toInt();
     const bool skipWorkbook = args.removeAll(QStringLiteral("--skip-workbook")) > 0;
     if (args.size() != 1 || rows <= 0) {
         QTextStream(stderr) << "usage: brinmoor-results-bench [--rows N] [--skip-workbook] OUTPUT_FOLDER\n";
@@ -76,26 +40,18 @@ int main(int argc, char *argv[])
     QDir().mkpath(output);
 
     SettingsStore settings(home.filePath(QStringLiteral("bench.conf")));
-    QuietDialogs dialogs;
-    FixedSaveDialog saveDialog;
-    saveDialog.path = output + QStringLiteral("/results.txt");
+    bench::AnsweringDialogs dialogs;
+    bench::FixedFileDialogs saveDialog;
+    saveDialog.savePath = output + QStringLiteral("/results.txt");
     QString workbook;
-    app::MainWindow window(app::WindowServices{
-        .dialogs = &dialogs,
-        .settings = &settings,
-        .programFolder = home.path(),
-        .websiteAddress = {},
-        .drawVisit = {},
-        .openUrl = {},
-        .countJobs = 0,
-        .fileDialogs = &saveDialog,
-        .results = {.openWorkbook =
-                        [&](const QString &path) {
-                            workbook = path;
-                            return true;
-                        },
-                    .spreadsheetInstalled = [] { return true; }},
-    });
+    app::WindowServices services = bench::benchServices(home, settings, dialogs, saveDialog);
+    services.results = {.openWorkbook =
+                            [&](const QString &path) {
+                                workbook = path;
+                                return true;
+                            },
+                        .spreadsheetInstalled = [] { return true; }};
+    app::MainWindow window(std::move(services));
     window.startUp();
     window.show();
 
@@ -110,15 +66,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < rows; i += 2)
         window.results().setChecked(i, true);
 
-    qint64 longestGapNs = 0;
-    QElapsedTimer tickClock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGapNs = qMax(longestGapNs, tickClock.nsecsElapsed());
-        tickClock.restart();
-    });
+    bench::StallMeter stalls(10);
 
     QStringList commands{QStringLiteral("PushButton9"), QStringLiteral("PushButton18")};
     if (!skipWorkbook)
@@ -130,25 +78,23 @@ int main(int argc, char *argv[])
     qint64 pressNs = 0;
     std::function<void()> pressNext = [&] {
         dialogs.texts.clear();
-        longestGapNs = 0;
-        tickClock.start();
-        ticker.start();
+        stalls.start();
         clock.start();
         window.findChild<QPushButton *>(commands.at(next))->click();
         pressNs = clock.nsecsElapsed();
     };
     QObject::connect(&window.resultsCommands(), &app::ResultsCommands::exportFinished, [&] {
         const qint64 totalNs = clock.nsecsElapsed();
-        ticker.stop();
+        stalls.stop();
         QString size;
         if (next == 0)
-            size = QString::number(QFileInfo(saveDialog.path).size());
+            size = QString::number(QFileInfo(saveDialog.savePath).size());
         else if (next == 2)
             size = QString::number(QFileInfo(workbook).size());
         QTextStream(stdout) << "command=" << names.at(next) << " rows=" << rows
                             << " total_s=" << QString::number(totalNs / 1e9, 'f', 3)
                             << " press_ms=" << QString::number(pressNs / 1e6, 'f', 1)
-                            << " longest_gap_ms=" << QString::number(longestGapNs / 1e6, 'f', 1)
+                            << " longest_gap_ms=" << stalls.longestMs()
                             << " bytes=" << size << " boxes=\"" << dialogs.texts.join(u'|').left(50) << "\"\n";
         if (!workbook.isEmpty())
             QDir(QFileInfo(workbook).path()).removeRecursively();

@@ -2,16 +2,18 @@
 # Benchmarks of Brinmoor side by side with the standard tools, in one run,
 # written to bench/RESULTS.md as ratios with the exact commands and peak memory.
 # Usage: bench/run.sh BUILD_DIR [SECTION...]   (a Release build with -DBRINMOOR_BENCH=ON)
-#   sections: large-file long-line (default: all)
-# Never run in CI. Needs hyperfine and ripgrep (bench_packages in brinmoor.sh).
+#   sections: large-file long-line tree window scan results (default: all)
+# Never run in CI. Needs hyperfine and ripgrep (bench_packages in brinmoor.sh);
+# the window sections need Xvfb or a display, results needs xclip too.
 set -euo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
+source "$(dirname "$0")/lib.sh"
+here="$bench_dir"
 build="$(cd "${1:?usage: run.sh BUILD_DIR [SECTION...]}" && pwd)"
 shift
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line)
+[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line tree window scan results)
 results="$here/RESULTS.md"
-data="$here/data"
+data="$bench_data"
 runs="${BRINMOOR_BENCH_RUNS:-7}"
 
 count="$build/bin/brinmoor-count"
@@ -39,27 +41,7 @@ peak_rss_mib() {  # COMMAND (run once through /usr/bin/time -v)
   /usr/bin/time -v bash -c "$1 >/dev/null" 2>&1 | awk '/Maximum resident set size/ {printf "%.1f", $6 / 1024}'
 }
 
-ratio() { python3 -c 'import sys; print(f"{float(sys.argv[1]) / float(sys.argv[2]):.2f}")' "$1" "$2"; }
 gbps() { python3 -c 'import sys; print(f"{float(sys.argv[1]) / float(sys.argv[2]) / 1e9:.2f}")' "$1" "$2"; }
-
-# Replaces the part of RESULTS.md between the section's markers (or appends
-# it), so every section can be rerun alone and others' sections stay.
-write_section() {  # NAME FILE_WITH_TEXT
-  local begin="<!-- $1:begin -->" end="<!-- $1:end -->"
-  [ -f "$results" ] || printf '# Benchmark results\n\nWritten by bench/run.sh; figures from one run on this machine.\n\n' >"$results"
-  python3 - "$results" "$begin" "$end" "$2" <<'PY'
-import sys
-path, begin, end, body = sys.argv[1], sys.argv[2], sys.argv[3], open(sys.argv[4]).read()
-text = open(path).read()
-block = f"{begin}\n{body.rstrip()}\n{end}\n"
-if begin in text and end in text:
-    head, rest = text.split(begin, 1)
-    text = head + block + rest.split(end, 1)[1].lstrip("\n")
-else:
-    text = text.rstrip("\n") + "\n\n" + block
-open(path, "w").write(text)
-PY
-}
 
 # --- one large file -------------------------------------------------------------
 
@@ -160,7 +142,7 @@ section_large_file() {
     echo "rg maps the file, so its peak RSS counts the mapped page cache. Brinmoor reads 256 KiB blocks, one"
     echo "stream per half of the file (two threads for files of 64 MiB and more)."
   } >"$out"
-  write_section "large-file" "$out"
+  write_section "$results" large-file "$out"
   cat "$out"
   rm -f "$out"
 }
@@ -190,7 +172,7 @@ section_long_line() {
     echo "| --- | ---: | ---: |"
     printf '%s\n' "${rows[@]}"
   } >"$out"
-  write_section "long-line" "$out"
+  write_section "$results" long-line "$out"
   cat "$out"
   rm -f "$out"
 }
@@ -199,18 +181,10 @@ for section in "${sections[@]}"; do
   case "$section" in
     large-file) section_large_file ;;
     long-line) section_long_line ;;
+    tree) "$here/tree.sh" "$build" "$results" ;;
+    window) "$here/window.sh" "$build" "$results" ;;
+    scan) "$here/scan.sh" "$build" "$results" ;;
+    results) "$here/results.sh" "$build" "$results" ;;
     *) echo "run.sh: unknown section $section" >&2; exit 2 ;;
   esac
 done
-
-# --- the counting run through the window ------------------------------------------
-# GUI-thread stalls and run time against brinmoor-count on the same files.
-section_window() {
-  [ -x "$build/bin/brinmoor-window-bench" ] || return 0
-  local out
-  out="$(mktemp)"
-  "$here/window.sh" "$build" >"$out"
-  write_section "window-run" "$out"
-  rm -f "$out"
-}
-section_window

@@ -8,124 +8,82 @@
 // The second form appends N results rows in batches, as a long run does,
 // and measures the same gap. Prints one line of key=value pairs.
 
+#include "WindowHarness.h"
+
 #include "FolderWalk.h"
-#include "MainWindow.h"
-#include "SettingsStore.h"
 #include "TextListModel.h"
-#include "UserDialogs.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 
 using namespace brinmoor;
 
 namespace {
 
-class QuietDialogs final : public UserDialogs
+int fillResults(QApplication &application, app::MainWindow &window, int rows)
 {
-public:
-    MessageAnswer message(const QString &, const QString &text, MessageButtons, MessageIcon) override
-    {
-        texts.append(text);
-        return MessageAnswer::Ok;
-    }
-    std::optional<QString> input(const QString &, const QString &, const QString &) override { return std::nullopt; }
-    QStringList texts;
-};
+    // Batches of the size a 50 ms flush of a fast run collects.
+    constexpr int Batch = 5000;
+    QStringList batch;
+    for (int i = 0; i < Batch; ++i)
+        batch.append(QString::number(i) + QStringLiteral(" lines - /usr/src/linux/drivers/some/file.c"));
+    bench::StallMeter stalls(10);
+    QElapsedTimer fillClock;
+    int added = 0;
+    QTimer filler;
+    QObject::connect(&filler, &QTimer::timeout, [&] {
+        window.results().append(batch, true);
+        added += Batch;
+        if (added >= rows) {
+            filler.stop();
+            stalls.stop();
+            application.quit();
+        }
+    });
+    QTimer::singleShot(100, [&] {
+        stalls.start();
+        fillClock.start();
+        filler.start(0);
+    });
+    application.exec();
+    QTextStream(stdout) << "rows=" << window.results().count()
+                        << " fill_s=" << QString::number(fillClock.nsecsElapsed() / 1e9, 'f', 3)
+                        << " longest_gap_ms=" << stalls.longestMs() << "\n";
+    return 0;
+}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
+    bench::BenchHome home;
     QApplication application(argc, argv);
 
     QStringList args = application.arguments().mid(1);
     const bool separate = args.removeAll(QStringLiteral("--separate")) > 0;
-    int jobs = 0;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--jobs")); at >= 0 && at + 1 < args.size()) {
-        jobs = args.at(at + 1).toInt();
-        args.remove(at, 2);
-    }
-    QString listFile;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--write-list")); at >= 0 && at + 1 < args.size()) {
-        listFile = args.at(at + 1);
-        args.remove(at, 2);
-    }
-    int fillRows = 0;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--fill-results")); at >= 0 && at + 1 < args.size()) {
-        fillRows = args.at(at + 1).toInt();
-        args.remove(at, 2);
-    }
+    const int jobs = bench::takeOption(args, QStringLiteral("--jobs")).toInt();
+    const QString listFile = bench::takeOption(args, QStringLiteral("--write-list"));
+    const int fillRows = bench::takeOption(args, QStringLiteral("--fill-results")).toInt();
     if (args.size() != (fillRows > 0 ? 0 : 1)) {
-        QTextStream(stderr) << "usage: brinmoor-window-bench [--separate] [--jobs N] FOLDER\n"
+        QTextStream(stderr) << "usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] FOLDER\n"
                                "       brinmoor-window-bench --fill-results N\n";
         return 2;
     }
 
     SettingsStore settings(home.filePath(QStringLiteral("bench.conf")));
-    QuietDialogs dialogs;
-    app::MainWindow window(app::WindowServices{
-        .dialogs = &dialogs,
-        .settings = &settings,
-        .programFolder = home.path(),
-        .websiteAddress = {},
-        .drawVisit = {},
-        .openUrl = {},
-        .countJobs = jobs,
-    });
+    bench::AnsweringDialogs dialogs;
+    bench::FixedFileDialogs fileDialogs;
+    app::WindowServices services = bench::benchServices(home, settings, dialogs, fileDialogs);
+    services.countJobs = jobs;
+    app::MainWindow window(std::move(services));
     window.startUp();
     window.show();
 
-    qint64 longestGapNs = 0;
-    QElapsedTimer tickClock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGapNs = qMax(longestGapNs, tickClock.nsecsElapsed());
-        tickClock.restart();
-    });
-
-    if (fillRows > 0) {
-        // Batches of the size a 50 ms flush of a fast run collects.
-        constexpr int Batch = 5000;
-        QStringList batch;
-        for (int i = 0; i < Batch; ++i)
-            batch.append(QString::number(i) + QStringLiteral(" lines - /usr/src/linux/drivers/some/file.c"));
-        QElapsedTimer fillClock;
-        int added = 0;
-        QTimer filler;
-        QObject::connect(&filler, &QTimer::timeout, [&] {
-            window.results().append(batch, true);
-            added += Batch;
-            if (added >= fillRows) {
-                filler.stop();
-                ticker.stop();
-                application.quit();
-            }
-        });
-        QTimer::singleShot(100, [&] {
-            tickClock.start();
-            ticker.start();
-            fillClock.start();
-            filler.start(0);
-        });
-        application.exec();
-        QTextStream(stdout) << "rows=" << window.results().count()
-                            << " fill_s=" << QString::number(fillClock.nsecsElapsed() / 1e9, 'f', 3)
-                            << " longest_gap_ms=" << QString::number(longestGapNs / 1e6, 'f', 1) << "\n";
-        return 0;
-    }
+    if (fillRows > 0)
+        return fillResults(application, window, fillRows);
 
     QElapsedTimer walkClock;
     walkClock.start();
@@ -142,18 +100,18 @@ int main(int argc, char *argv[])
     if (separate)
         window.findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
 
+    bench::StallMeter stalls(10);
     QElapsedTimer runClock;
     double runSeconds = 0;
     QObject::connect(&window, &app::MainWindow::countingFinished, [&] {
         runSeconds = runClock.nsecsElapsed() / 1e9;
-        ticker.stop();
+        stalls.stop();
         application.quit();
     });
     QTimer::singleShot(100, [&] {
-        tickClock.start();
-        ticker.start();
+        stalls.start();
         runClock.start();
-        window.findChild<QPushButton *>(QStringLiteral("PushButton12"))->click();
+        window.button("PushButton12")->click();
     });
     application.exec();
 
@@ -162,7 +120,7 @@ int main(int argc, char *argv[])
     QTextStream(stdout) << "files=" << window.fileList().count() << " rows=" << window.results().count()
                         << " walk_s=" << QString::number(walkSeconds, 'f', 3)
                         << " run_s=" << QString::number(runSeconds, 'f', 3)
-                        << " longest_gap_ms=" << QString::number(longestGapNs / 1e6, 'f', 1)
-                        << " boxes=" << dialogs.texts.size() << " last_row=\"" << lastRow << "\"\n";
+                        << " longest_gap_ms=" << stalls.longestMs() << " boxes=" << dialogs.texts.size()
+                        << " last_row=\"" << lastRow << "\"\n";
     return 0;
 }
