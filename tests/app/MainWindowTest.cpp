@@ -43,6 +43,7 @@ private slots:
     void anUnreadableOptionIsReportedAndKeepsItsDesignState();
     void aDamagedStoreGivesDefaultsAndOneReport();
     void skinAndHandPointerFromBesideTheProgram();
+    void settingsThatCannotBeWritten();
     void theWebSiteOpensOnlyOnSevenWithAnAddress();
     void sampleSetIsRecordedOnce();
     void applicationTitleRule();
@@ -312,6 +313,52 @@ void MainWindowTest::skinAndHandPointerFromBesideTheProgram()
                                         .arg(QDir::toNativeSeparators(program(QStringLiteral("HAND-M.CUR")))),
                                     location::FormLoad, 106)});
     QCOMPARE(child<QPushButton>("PushButton12")->cursor().shape(), Qt::PointingHandCursor);
+
+    // A skin that cannot be read: one report, and the colours already
+    // changed stay. The super-user reads any file of ours, so it gets a
+    // write-only one of the kernel's.
+    QFile::remove(program(QStringLiteral("HAND-M.CUR")));
+    const QString skin = program(QStringLiteral("x/o.cjs"));
+    QVERIFY(QFile::setPermissions(skin, QFileDevice::WriteOwner));
+    if (QFile(skin).open(QIODevice::ReadOnly)) {
+        QVERIFY(QFile::remove(skin));
+        QVERIFY(QFile::link(QStringLiteral("/proc/sys/vm/drop_caches"), skin));
+        if (QFile(skin).open(QIODevice::ReadOnly))
+            QSKIP("no file here that this user cannot read");
+    }
+    m_dialogs->messages.clear();
+    MainWindow &unskinned = makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QVERIFY(m_dialogs->messages[0].text.startsWith(
+        QStringLiteral("The skin file %1 cannot be read: ").arg(QDir::toNativeSeparators(skin))));
+    QVERIFY(m_dialogs->messages[0].text.endsWith(reportText(QString(), location::FormLoad, 100)));
+    QCOMPARE(unskinned.styleSheet(), QString());
+    QCOMPARE(child<QGroupBox>("Frame2")->palette().color(QPalette::Window), face);
+}
+
+void MainWindowTest::settingsThatCannotBeWritten()
+{
+    // A file where the settings folder should be: every write fails.
+    writeFile(QStringLiteral("blocker"));
+    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("blocker/Brinmoor.conf")));
+    const QString problem = QStringLiteral("The settings file %1 cannot be written.").arg(m_settings->fileName());
+    // Start-up records the sample set twice over, so it says so twice.
+    MainWindow &w = makeWindow();
+    QCOMPARE(m_dialogs->texts(), QStringList({reportText(problem, location::FormLoad, 108),
+                                              reportText(problem, location::FormLoad, 124)}));
+    m_dialogs->messages.clear();
+
+    // The option handlers carry no report: the controls keep the choice.
+    child<QCheckBox>("Check3")->click();
+    child<QRadioButton>("Option2")->click();
+    QVERIFY(child<QCheckBox>("Check3")->isChecked());
+    QVERIFY(child<QRadioButton>("Option2")->isChecked());
+    QCOMPARE(m_dialogs->messages.size(), 0);
+
+    // Closing says that the words were not saved, and closes all the same.
+    w.wordList().add(QStringLiteral("kept"));
+    QVERIFY(w.close());
+    QCOMPARE(m_dialogs->texts(), QStringList{reportText(problem, location::FormQueryUnload, 112)});
 }
 
 void MainWindowTest::theWebSiteOpensOnlyOnSevenWithAnAddress()
