@@ -302,6 +302,17 @@ TEST_F(SampleLoading, LoadsTheRecordedFilesOnceAndAsksEveryTime)
     EXPECT_TRUE(openedFolders.isEmpty());   // answered No
 }
 
+TEST_F(SampleLoading, ARecordTooLongIsRefusedAndNothingStored)
+{
+    // 140 names of 240 characters make a record well over 32,767.
+    for (int i = 0; i < 140; ++i)
+        touch(samples.filePath(QStringLiteral("%1").arg(i, 240, 10, QLatin1Char('x'))));
+    const QString problem = SaveSamplesSnapshot(*settings, folder);
+    EXPECT_TRUE(problem.startsWith("The sample set record is too long ("_q)) << problem.toStdString();
+    EXPECT_TRUE(problem.endsWith(" characters)."_q));
+    EXPECT_EQ(settings->read(QLatin1String(settings::Snapshot), "<missing>"_q), "<missing>"_q);
+}
+
 TEST_F(SampleLoading, OpensTheFolderOnYesOnly)
 {
     ASSERT_EQ(SaveSamplesSnapshot(*settings, folder), QString());
