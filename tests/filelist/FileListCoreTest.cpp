@@ -5,6 +5,7 @@
 #include "SampleSet.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
+#include "TestFiles.h"
 #include "TextListModel.h"
 
 
@@ -37,12 +38,6 @@ QString operator""_q(const char *text, std::size_t)
     return QString::fromUtf8(text);
 }
 
-void touch(const QString &path, const QByteArray &content = "x\n")
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
-}
 
 } // namespace
 

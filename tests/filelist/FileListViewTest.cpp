@@ -1,5 +1,6 @@
 #include "FileListView.h"
 #include "FolderWalk.h"
+#include "TestFiles.h"
 #include "TextListModel.h"
 
 #include <QDir>
@@ -17,14 +18,6 @@
 using namespace brinmoor::filelist;
 
 namespace {
-
-void touch(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write("line\n");
-}
 
 QMimeData *urlData(const QStringList &paths)
 {

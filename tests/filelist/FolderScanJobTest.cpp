@@ -3,6 +3,7 @@
 #include "FolderWalk.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
+#include "TestFiles.h"
 #include "TextListModel.h"
 
 
@@ -17,14 +18,6 @@ using namespace brinmoor;
 using namespace brinmoor::filelist;
 
 namespace {
-
-void touch(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write("line\n");
-}
 
 // The rows a job hands over, batch by batch.
 struct Collected

@@ -28,6 +28,18 @@ public:
     std::vector<Failure> failures;
 };
 
+// A folder opener that refuses one folder with error and opens the rest.
+std::function<int(const char *)> refusing(const std::string &folder, int error)
+{
+    return [folder, error](const char *path) {
+        if (path == folder) {
+            errno = error;
+            return -1;
+        }
+        return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    };
+}
+
 // Trees are made with raw byte names, so that names which are not valid
 // UTF-8 can be made too.
 class FolderWalkTest : public testing::Test
@@ -184,13 +196,7 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
     const std::string shut = raw("shut");
 
     WalkOptions options;
-    options.openFolder = [&](const char *path) {
-        if (path == shut) {
-            errno = EACCES;
-            return -1;
-        }
-        return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    };
+    options.openFolder = refusing(shut, EACCES);
     RecordingSink sink;
     options.failures = &sink;
     QStringList found;
@@ -241,13 +247,7 @@ TEST_F(FolderWalkTest, OtherListingFailuresAreReportedAndTheWalkGoesOn)
     files({"busy/b.txt", "fine/f.txt"});
     const std::string busy = raw("busy");
     WalkOptions options;
-    options.openFolder = [&](const char *path) {
-        if (path == busy) {
-            errno = EMFILE;
-            return -1;
-        }
-        return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    };
+    options.openFolder = refusing(busy, EMFILE);
     RecordingSink sink;
     options.failures = &sink;
     QStringList found;

@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,11 +79,7 @@ protected:
     QString writeFile(const QString &name, const QByteArray &bytes = "x\n")
     {
         const QString path = QDir(m_dir->path()).filePath(name);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        file.write(bytes);
+        touch(path, bytes);
         return QDir::toNativeSeparators(path);
     }
 
