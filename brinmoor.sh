@@ -2,7 +2,8 @@
 # Set-up, build and run Brinmoor on Debian 12.
 #   ./brinmoor.sh          install what is missing, build, start Brinmoor
 #   ./brinmoor.sh test     install what is missing, build, run every test
-#   ./brinmoor.sh bench    build in release mode and run the benchmarks (not part of CI)
+#   ./brinmoor.sh bench [SECTION...]   build in release mode and run the benchmarks
+#                          (not part of CI; sections as in bench/run.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -17,7 +18,9 @@ build_packages=(
   libxlsxwriter-dev zlib1g-dev
 )
 test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
-bench_packages=(ripgrep hyperfine)
+# The window sections of the benchmarks need an X server; peak memory is
+# read with /usr/bin/time.
+bench_packages=(ripgrep hyperfine time xvfb xauth xclip)
 
 install_missing() {
   local missing=()
