@@ -36,7 +36,7 @@ FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &v
     BusyState *busy = &window.busy();
     m_view.setBusyCheck([busy] { return busy->isBusy(); });
     m_view.setFailureSink(&window.errorReporter());
-    m_view.setDragCursor(filelist::FileListView::dragCursorFrom(beside("drag.ico")));
+    m_view.setDragCursor(filelist::FileListView::dragCursorFrom(m_window.besideProgram("drag.ico")));
     // Over the list the pointer is the default one, whatever a button showed
     // before; the busy pointer overrides it while it shows.
     m_view.viewport()->setCursor(Qt::ArrowCursor);
@@ -55,11 +55,6 @@ FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &v
 FileListCommands::~FileListCommands()
 {
     stopScans();
-}
-
-QString FileListCommands::beside(const char *name) const
-{
-    return QDir::toNativeSeparators(m_window.programFolder() + QLatin1Char('/') + QLatin1String(name));
 }
 
 void FileListCommands::addFiles()
@@ -107,7 +102,7 @@ void FileListCommands::loadSampleFiles()
                                       m_window.settings(),
                                       m_window.dialogs(),
                                       m_window.applicationTitle(),
-                                      beside("Samples") + QDir::separator(),
+                                      m_window.besideProgram("Samples") + QDir::separator(),
                                       [this](const QString &folder) {
                                           if (m_openUrl)
                                               m_openUrl(QUrl::fromLocalFile(folder));

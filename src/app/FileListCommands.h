@@ -46,8 +46,6 @@ public:
     void stopScans();
 
 private:
-    QString beside(const char *name) const;
-
     MainWindow &m_window;
     filelist::FileListView &m_view;
     std::unique_ptr<filelist::WidgetFileListDialogs> m_ownDialogs;

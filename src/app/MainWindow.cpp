@@ -308,6 +308,11 @@ void MainWindow::setHandCursor(const QCursor &cursor)
     m_check3->setCursor(cursor);
 }
 
+QString MainWindow::besideProgram(const char *name) const
+{
+    return brinmoor::besideProgram(QLatin1String(name), m_services.programFolder);
+}
+
 QPushButton *MainWindow::button(const char *designerName) const
 {
     return findChild<QPushButton *>(QLatin1String(designerName), Qt::FindDirectChildrenOnly);
@@ -324,16 +329,12 @@ void MainWindow::startUp()
 {
     Procedure p(*m_reporter, location::FormLoad);
     SettingsStore &settings = *m_services.settings;
-    const QString folder = m_services.programFolder;
-    const auto beside = [&folder](const char *name) {
-        return QDir::toNativeSeparators(folder + QLatin1Char('/') + QLatin1String(name));
-    };
 
     if (!settings.openProblem().isEmpty())
         p.fail(settings.openProblem());
 
     p.run(100, [&] {
-        const QString skin = beside("x/o.cjs");
+        const QString skin = besideProgram("x/o.cjs");
         if (!QFileInfo(skin).isFile())
             return;
         const QColor buttonFace = palette().color(QPalette::Button);
@@ -350,7 +351,7 @@ void MainWindow::startUp()
     });
 
     p.run(104, [&] {
-        const QString pointer = beside("HAND-M.CUR");
+        const QString pointer = besideProgram("HAND-M.CUR");
         if (!QFileInfo::exists(pointer))
             return;
         p.step(106);
@@ -369,7 +370,7 @@ void MainWindow::startUp()
     const auto recordSamples = [&] {
         if (!settings.read(QLatin1String(settings::Snapshot), QString()).isEmpty())
             return;
-        const QString problem = filelist::SaveSamplesSnapshot(settings, beside("Samples"));
+        const QString problem = filelist::SaveSamplesSnapshot(settings, besideProgram("Samples"));
         if (!problem.isEmpty())
             failStep(problem);
     };

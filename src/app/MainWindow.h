@@ -88,7 +88,8 @@ public:
     // buttons of the control table by designer name.
     UserDialogs &dialogs() const { return *m_services.dialogs; }
     SettingsStore &settings() const { return *m_services.settings; }
-    const QString &programFolder() const { return m_services.programFolder; }
+    // A file shipped beside the program, such as "Samples" or "x/o.cjs".
+    QString besideProgram(const char *name) const;
     CaptionProgressBar &progressBar() const { return *m_progress; }
     QTreeView *fileView() const { return m_fileView; }
     QTreeView *wordView() const { return m_wordView; }

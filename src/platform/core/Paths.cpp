@@ -33,9 +33,9 @@ QString programFolder()
     return QDir::toNativeSeparators(exeDir);
 }
 
-QString besideProgram(const QString &relativeName)
+QString besideProgram(const QString &relativeName, const QString &folder)
 {
-    return QDir::toNativeSeparators(programFolder() + QLatin1Char('/') + relativeName);
+    return QDir::toNativeSeparators(folder + QLatin1Char('/') + relativeName);
 }
 
 } // namespace brinmoor

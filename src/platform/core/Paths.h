@@ -20,7 +20,8 @@ namespace brinmoor {
 // tree, the install's data folder once installed.
 QString programFolder();
 
-// programFolder() joined with a relative name such as "x/o.cjs".
-QString besideProgram(const QString &relativeName);
+// A file shipped beside the program: folder (programFolder() unless a test
+// put the files elsewhere) joined with a relative name such as "x/o.cjs".
+QString besideProgram(const QString &relativeName, const QString &folder = programFolder());
 
 } // namespace brinmoor
