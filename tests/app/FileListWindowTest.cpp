@@ -400,13 +400,13 @@ void FileListWindowTest::closingDuringAScan()
     MainWindow &w = makeWindow();
     m_dialogs->inputAnswers.append(QStringLiteral("txt"));
     m_fileDialogs->folders.append(big);
-    QSignalSpy closed(&w.busy(), &app::BusyState::busyChanged);
+    QSignalSpy busyChanges(&w.busy(), &app::BusyState::busyChanged);
     connect(&w.busy(), &app::BusyState::busyChanged, &w, [&w](bool busy) {
         if (!busy)
             w.close();
     });
     button("PushButton5")->click();
-    QVERIFY(QTest::qWaitFor([&] { return closed.count() == 2; }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return busyChanges.count() == 2; }, 10000));
     QCoreApplication::processEvents();
     QCOMPARE(w.fileList().count(), 1000);
     QCOMPARE(w.fileListCommands().runningScans(), 0);
