@@ -34,6 +34,10 @@ constexpr int DeliveryBatch = 2048;
 // a few hundred bytes a slot this bounds the run's memory to a few MB while
 // leaving the workers room for several delivery intervals of small files.
 constexpr qint64 Window = 16384;
+// Workers when the caller names no number. When the files are not cached
+// each worker waits for the disk most of the time, and the disk serves many
+// requests at once; when they are, the extra workers cost next to nothing.
+constexpr int DefaultWorkers = 16;
 
 // How many counted files of a folder met among the paths may wait for the
 // delivery before the worker that counts them waits.
@@ -164,7 +168,7 @@ void CountRun::Private::startWorkers()
 {
     // idealThreadCount() honours the CPU affinity mask (taskset, containers);
     // hardware_concurrency() counts every core of the machine.
-    int wanted = jobs > 0 ? jobs : QThread::idealThreadCount();
+    int wanted = jobs > 0 ? jobs : std::max(QThread::idealThreadCount(), DefaultWorkers);
     wanted = std::max(1, wanted);
     if (sizeHint >= 0)
         wanted = int(std::clamp<qint64>(sizeHint, 1, wanted));
