@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -34,10 +35,16 @@ constexpr int DeliveryBatch = 2048;
 // a few hundred bytes a slot this bounds the run's memory to a few MB while
 // leaving the workers room for several delivery intervals of small files.
 constexpr qint64 Window = 16384;
-// Workers when the caller names no number. When the files are not cached
-// each worker waits for the disk most of the time, and the disk serves many
-// requests at once; when they are, the extra workers cost next to nothing.
-constexpr int DefaultWorkers = 16;
+// Workers when the caller names no number: one per core counts, and while
+// files come from the disk (not from the page cache) more join in, up to
+// this many in all. Each of them then waits for the disk most of the time,
+// and a disk serves many requests at once. With the files cached the extra
+// ones stay parked, so they take no time from the owner's thread.
+constexpr int DiskWorkers = 16;
+// How long the extra workers go on after a read last had to wait for the
+// disk.
+constexpr std::chrono::milliseconds DiskSpell{200};
+constexpr std::chrono::milliseconds DiskEvidence{50};
 
 // How many counted files of a folder met among the paths may wait for the
 // delivery before the worker that counts them waits.
@@ -88,7 +95,14 @@ struct WorkerState
 {
     std::atomic<qint64> index{-1};   // file being counted, -1 when idle
     std::atomic<std::uint64_t> linesReached{0};
+    std::atomic<bool> waitedForDisk{false};
 };
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 int clampToInt(qint64 value)
 {
@@ -128,6 +142,13 @@ struct CountRun::Private
     std::mutex roomMutex;
     std::condition_variable room;
 
+    // The extra workers wait here while the files come from the cache.
+    std::mutex diskMutex;
+    std::condition_variable disk;
+    std::atomic<qint64> diskUntilMs{0};
+    std::atomic<qint64> lastDiskReadMs{std::numeric_limits<qint64>::min() / 2};
+    std::atomic<bool> noMorePaths{false};
+
     // Owner's thread only.
     std::vector<std::thread> threads;
     QObject context;   // target of the workers' queued calls; dies with the run
@@ -150,7 +171,10 @@ struct CountRun::Private
 
     Slot &entryAt(qint64 index) { return ring[std::size_t(index & (Window - 1))]; }
     void startWorkers();
-    void work(int worker);           // runs on a worker thread
+    void work(int worker, bool extra);   // runs on a worker thread
+    bool waitForDisk();                  // runs on a worker thread
+    void readFromDisk();                 // runs on a worker thread
+    void wakeDiskWorkers(bool sourceFinished);   // MULTIPLE THREADS
     qint64 take(QString &path);      // runs on a worker thread
     FileCount count(const QString &path, const CountControl &control);   // runs on a worker thread
     void countFolder(Slot &slot, PathSource &files, const CountControl &control);   // runs on a worker thread
@@ -168,15 +192,15 @@ void CountRun::Private::startWorkers()
 {
     // idealThreadCount() honours the CPU affinity mask (taskset, containers);
     // hardware_concurrency() counts every core of the machine.
-    int wanted = jobs > 0 ? jobs : std::max(QThread::idealThreadCount(), DefaultWorkers);
-    wanted = std::max(1, wanted);
+    const int counting = std::max(1, jobs > 0 ? jobs : QThread::idealThreadCount());
+    int wanted = jobs > 0 ? counting : std::max(counting, DiskWorkers);
     if (sizeHint >= 0)
         wanted = int(std::clamp<qint64>(sizeHint, 1, wanted));
     workerStates = std::vector<WorkerState>(std::size_t(wanted));
     workersLeft = wanted;
     threads.reserve(std::size_t(wanted));
     for (int w = 0; w < wanted; ++w)
-        threads.emplace_back([this, w] { work(w); });
+        threads.emplace_back([this, w, counting] { work(w, w >= counting); });
 }
 
 // The next path to count and its index, or -1 when the source is done or
@@ -207,10 +231,12 @@ qint64 CountRun::Private::take(QString &path)
         switch (entry.kind) {
         case PathEntry::Kind::End:
             sourceDone = true;
+            wakeDiskWorkers(true);
             return -1;
         case PathEntry::Kind::Fatal:
             sourceDone = true;
             fatalReason = entry.reason;
+            wakeDiskWorkers(true);
             return -1;
         case PathEntry::Kind::Failure: {
             Slot &failed = entryAt(index);
@@ -229,18 +255,22 @@ qint64 CountRun::Private::take(QString &path)
     }
 }
 
-void CountRun::Private::work(int worker)
+void CountRun::Private::work(int worker, bool extra)
 {
     WorkerState &state = workerStates[std::size_t(worker)];
-    const CountControl control{&cancelFlag, &state.linesReached};
+    const CountControl control{&cancelFlag, &state.linesReached, &state.waitedForDisk};
     QString path;
     while (!cancelFlag.load()) {
+        if (extra && !waitForDisk())
+            break;
         const qint64 i = take(path);
         if (i < 0)
             break;
         state.linesReached.store(0);
         state.index.store(i, std::memory_order_release);
         const FileCount result = count(path, control);
+        if (state.waitedForDisk.exchange(false, std::memory_order_relaxed))
+            readFromDisk();
         if (result.cancelled)
             break;
         Slot &done = entryAt(i);
@@ -267,6 +297,41 @@ void CountRun::Private::work(int worker)
             deliver();
         }, Qt::QueuedConnection);
     }
+}
+
+// A read had to wait for the disk. One such read may be a file the cache
+// let go of; two in quick succession call in the extra workers.
+void CountRun::Private::readFromDisk()
+{
+    const qint64 now = nowMs();
+    if (now - lastDiskReadMs.exchange(now) > DiskEvidence.count())
+        return;
+    const bool parked = diskUntilMs.load() < now;
+    diskUntilMs.store(now + DiskSpell.count());
+    if (parked)
+        wakeDiskWorkers(false);
+}
+
+// An extra worker goes on only while reads have been waiting for the disk
+// lately; false when the run is over for it.
+bool CountRun::Private::waitForDisk()
+{
+    auto over = [this] { return cancelFlag.load() || noMorePaths.load(); };
+    if (diskUntilMs.load() >= nowMs())
+        return !over();
+    std::unique_lock lock(diskMutex);
+    disk.wait(lock, [&] { return over() || diskUntilMs.load() >= nowMs(); });
+    return !over();
+}
+
+// Once the source is done (the extra workers leave), and when a read had to
+// wait for the disk while they were parked.
+void CountRun::Private::wakeDiskWorkers(bool sourceFinished)
+{
+    if (sourceFinished)
+        noMorePaths.store(true);
+    { std::lock_guard lock(diskMutex); }
+    disk.notify_all();
 }
 
 FileCount CountRun::Private::count(const QString &path, const CountControl &control)
@@ -545,6 +610,8 @@ void CountRun::cancel()
     // after this point.
     d->cancelFlag.store(true);
     d->wakeWorkers();
+    { std::lock_guard lock(d->diskMutex); }
+    d->disk.notify_all();
 }
 
 bool CountRun::isRunning() const

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace brinmoor::counting {
 
@@ -21,10 +23,11 @@ QString describeErrno(int error)
     return QString::fromStdString(std::generic_category().message(error));
 }
 
-FileRangeSource::FileRangeSource(int fd, std::int64_t begin, std::int64_t end)
+FileRangeSource::FileRangeSource(int fd, std::int64_t begin, std::int64_t end, std::atomic<bool> *waitedForDisk)
     : m_fd(fd)
     , m_position(begin)
     , m_end(end)
+    , m_waitedForDisk(waitedForDisk)
 {
 }
 
@@ -34,6 +37,23 @@ std::int64_t FileRangeSource::read(char *buffer, std::int64_t max)
         max = std::min(max, m_end - m_position);
     if (max <= 0)
         return 0;
+#ifdef RWF_NOWAIT
+    if (std::atomic<bool> *flag = std::exchange(m_waitedForDisk, nullptr)) {
+        // Only what the page cache holds; EAGAIN when that is nothing
+        // (EOPNOTSUPP where the file system cannot tell: no signal then).
+        iovec vector{buffer, static_cast<std::size_t>(max)};
+        ssize_t got;
+        do
+            got = ::preadv2(m_fd, &vector, 1, m_position, RWF_NOWAIT);
+        while (got < 0 && errno == EINTR);
+        if (got > 0) {
+            m_position += got;
+            return got;
+        }
+        if (got < 0 && errno == EAGAIN)
+            flag->store(true, std::memory_order_relaxed);
+    }
+#endif
     for (;;) {
         const ssize_t got = ::pread(m_fd, buffer, static_cast<std::size_t>(max), m_position);
         if (got >= 0) {

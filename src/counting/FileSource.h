@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 
 namespace brinmoor::counting {
@@ -13,8 +14,11 @@ namespace brinmoor::counting {
 class FileRangeSource final : public ByteSource
 {
 public:
-    // end < 0: up to the end of the file.
-    FileRangeSource(int fd, std::int64_t begin, std::int64_t end);
+    // end < 0: up to the end of the file. With waitedForDisk, the first
+    // read first asks only for what is cached and sets the flag when
+    // nothing was (then reads as usual): the caller learns that the files
+    // come from the disk at no extra cost when they do not.
+    FileRangeSource(int fd, std::int64_t begin, std::int64_t end, std::atomic<bool> *waitedForDisk = nullptr);
     std::int64_t read(char *buffer, std::int64_t max) override;
     QString errorString() const override { return m_error; }
 
@@ -22,6 +26,7 @@ private:
     int m_fd;
     std::int64_t m_position;
     std::int64_t m_end;
+    std::atomic<bool> *m_waitedForDisk;
     QString m_error;
 };
 

@@ -119,7 +119,7 @@ FileCount countFileWith(const QString &path, const OptionsSource &options, const
     }
     // Up to the size the file had when it was opened: a file that grows
     // while it is read (a log being written) still ends.
-    FileRangeSource source(file.fd(), 0, file.size());
+    FileRangeSource source(file.fd(), 0, file.size(), control.waitedForDisk);
     return countSourceWith(source, options, control, config);
 }
 

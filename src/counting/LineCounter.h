@@ -25,6 +25,7 @@ struct CountControl
 {
     const std::atomic<bool> *cancel = nullptr;             // set to stop early
     std::atomic<std::uint64_t> *linesReached = nullptr;    // lines passed so far, for progress
+    std::atomic<bool> *waitedForDisk = nullptr;            // set when a file's data was not cached
 };
 
 struct FileCount

@@ -1,6 +1,7 @@
 #include "CountRun.h"
 #include "ResultRows.h"
 #include "SharedOptions.h"
+#include "TestFiles.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -208,6 +209,23 @@ private slots:
             QVERIFY(rec.rows.at(i).endsWith(paths.at(i)));
         }
         QCOMPARE(rec.rows.last(), fileRow(299 % 7 + 1, paths.last()));
+    }
+
+    // Files the cache does not hold call in the extra workers of a run
+    // with the default number: the rows still come out whole and in order.
+    void uncachedFilesKeepOrder()
+    {
+        const QStringList paths = smallFiles(300);
+        QStringList expected;
+        for (int i = 0; i < paths.size(); ++i) {
+            evictFromCache(paths.at(i));
+            expected << fileRow(quint64(i % 7 + 1), paths.at(i));
+        }
+        CountRun run(paths, CountMode::Separate, plain());
+        Recorder rec;
+        rec.attach(run);
+        QVERIFY(runToEnd(run));
+        QCOMPARE(rec.rows, expected);
     }
 
     // A modal error box runs an event loop inside the failure slot; the run

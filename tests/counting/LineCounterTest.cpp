@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -381,6 +382,26 @@ TEST_F(EngineFileTest, FileChangedWhileReadEndsAtItsOpeningSize)
             else
                 EXPECT_LE(got.lines, 1000u);
         }
+    }
+}
+
+// A file that is not cached is read the other way (a first read that does
+// not wait, then the usual one): the count is the same, and the caller
+// learns that the disk was waited for.
+TEST_F(EngineFileTest, UncachedFileCountsTheSameAndSaysSo)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += (i % 3 == 0 ? "  \r\n" : i % 2 == 0 ? "foo\r" : "line\n");
+    const QString path = write("uncached.txt", bytes);
+    TestOptions options(opts(true, {"FOO"}));
+    for (const bool cached : {true, false}) {
+        const bool evicted = !cached && evictFromCache(path);
+        std::atomic<bool> waited{false};
+        const FileCount got = countFileWith(path, options, {nullptr, nullptr, &waited}, {nullptr, 4096, 0});
+        EXPECT_TRUE(got.ok);
+        EXPECT_EQ(got.lines, referenceCount(bytes, opts(true, {"FOO"})));
+        EXPECT_EQ(waited.load(), evicted);
     }
 }
 
