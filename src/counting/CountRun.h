@@ -34,8 +34,8 @@ public:
              QObject *parent = nullptr);
     ~CountRun() override;   // cancels and waits for the workers
 
-    // Worker threads; 0 (the default) uses every core and at least enough to
-    // keep a disk busy.
+    // Worker threads; 0 (the default) counts with one per core, and calls
+    // in more, up to 16 in all, while the files come from the disk.
     void setJobs(int jobs);
     void start();
     void cancel();            // safe to call at any time, also before start
