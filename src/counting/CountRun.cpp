@@ -3,7 +3,6 @@
 #include "LineCounter.h"
 #include "ResultRows.h"
 
-#include <QHash>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
@@ -11,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -23,23 +23,44 @@ namespace {
 
 // How often progress may be reported: about 30 times a second.
 constexpr int ProgressIntervalMs = 33;
+// How often finished files are handed to the owner: waking its event loop
+// per file costs more than counting a small file.
+constexpr int DeliveryIntervalMs = 4;
 // Files delivered per visit of the owner's event loop, so that a burst of
 // small files does not hold the GUI thread for long.
 constexpr int DeliveryBatch = 2048;
+// How far the workers may pull ahead of the delivery. A power of two; at
+// a few hundred bytes a slot this bounds the run's memory to a few MB while
+// leaving the workers room for several delivery intervals of small files.
+constexpr qint64 Window = 16384;
 
-// One file's result, written once by the worker that counted it and read by
-// the owner. Packed into one word so that a million paths cost 8 MB:
-// 0 = not done yet, Failed = failed (the reason waits in m_errors),
-// anything else = done with (value - 1) lines.
+// One file's result, packed into one word: 0 = not done yet, Failed =
+// failed (the reason waits in the slot), anything else = done with
+// (value - 1) lines.
 constexpr std::uint64_t SlotPending = 0;
 constexpr std::uint64_t SlotFailed = std::numeric_limits<std::uint64_t>::max();
+
+// A path between being pulled and being delivered. The worker that pulled
+// it writes path and reason, then publishes result; the owner reads them
+// after seeing result and frees the slot by advancing `delivered`.
+struct Slot
+{
+    std::atomic<std::uint64_t> result{SlotPending};
+    QString path;
+    QString reason;
+};
 
 // Per worker, polled by the owner's progress timer.
 struct WorkerState
 {
-    std::atomic<int> index{-1};   // file being counted, -1 when idle
+    std::atomic<qint64> index{-1};   // file being counted, -1 when idle
     std::atomic<std::uint64_t> linesReached{0};
 };
+
+int clampToInt(qint64 value)
+{
+    return int(std::min<qint64>(value, std::numeric_limits<int>::max()));
+}
 
 } // namespace
 
@@ -48,7 +69,8 @@ struct CountRun::Private
     enum class Phase { Idle, Running, Finished };
 
     CountRun *q;
-    const QStringList paths;   // never modified, so workers may read it freely
+    std::unique_ptr<PathSource> source;
+    const qint64 sizeHint;
     const CountMode mode;
     const std::shared_ptr<const OptionsSource> options;
     int jobs = 0;
@@ -56,35 +78,48 @@ struct CountRun::Private
 
     // Shared with the workers.
     std::atomic<bool> cancelFlag{false};
-    std::atomic<int> nextIndex{0};
     std::atomic<int> workersLeft{0};
     std::atomic<bool> deliveryPosted{false};
-    std::vector<std::atomic<std::uint64_t>> results;
+    std::vector<Slot> ring = std::vector<Slot>(std::size_t(Window));
     std::vector<WorkerState> workerStates;
-    std::mutex errorsMutex;
-    QHash<int, QString> errors;   // guarded by errorsMutex
+    std::atomic<qint64> delivered{0};   // written by the owner only
+
+    // The source side: one worker at a time calls the source.
+    std::mutex sourceMutex;
+    std::atomic<qint64> pulled{0};      // written under sourceMutex
+    bool sourceDone = false;            // guarded by sourceMutex
+    QString fatalReason;                // guarded by sourceMutex; read by the owner after the workers left
+
+    // A worker waits here while the window is full; the owner wakes it
+    // after each delivery.
+    std::mutex roomMutex;
+    std::condition_variable room;
 
     // Owner's thread only.
     std::vector<std::thread> threads;
     QObject context;   // target of the workers' queued calls; dies with the run
     QTimer progressTimer;
-    int delivered = 0;
+    QTimer deliveryTimer;
     bool workersDone = false;
     std::uint64_t total = 0;
-    int lastProgressIndex = -1;
+    qint64 lastProgressIndex = -1;
     std::uint64_t lastProgressLines = 0;
 
-    Private(CountRun *run, QStringList p, CountMode m, std::shared_ptr<const OptionsSource> o)
+    Private(CountRun *run, std::unique_ptr<PathSource> s, CountMode m, std::shared_ptr<const OptionsSource> o)
         : q(run)
-        , paths(std::move(p))
+        , source(std::move(s))
+        , sizeHint(source->sizeHint())
         , mode(m)
         , options(std::move(o))
     {
     }
 
+    Slot &entryAt(qint64 index) { return ring[std::size_t(index & (Window - 1))]; }
     void startWorkers();
-    void work(int worker);   // runs on a worker thread
-    void postDelivery();     // MULTIPLE THREADS
+    void work(int worker);           // runs on a worker thread
+    qint64 take(QString &path);      // runs on a worker thread
+    void postDelivery();             // MULTIPLE THREADS
+    void wakeWorkers();              // MULTIPLE THREADS
     void deliver();
     void reportProgress();
     void maybeFinish();
@@ -93,12 +128,12 @@ struct CountRun::Private
 
 void CountRun::Private::startWorkers()
 {
-    const int count = int(paths.size());
     // idealThreadCount() honours the CPU affinity mask (taskset, containers);
     // hardware_concurrency() counts every core of the machine.
     int wanted = jobs > 0 ? jobs : QThread::idealThreadCount();
-    wanted = std::clamp(wanted, 1, std::max(1, count));
-    results = std::vector<std::atomic<std::uint64_t>>(std::size_t(count));
+    wanted = std::max(1, wanted);
+    if (sizeHint >= 0)
+        wanted = int(std::clamp<qint64>(sizeHint, 1, wanted));
     workerStates = std::vector<WorkerState>(std::size_t(wanted));
     workersLeft = wanted;
     threads.reserve(std::size_t(wanted));
@@ -106,20 +141,70 @@ void CountRun::Private::startWorkers()
         threads.emplace_back([this, w] { work(w); });
 }
 
+// The next path to count and its index, or -1 when the source is done or
+// the run cancelled. Failures the source reports are put in their ring on
+// the way.
+qint64 CountRun::Private::take(QString &path)
+{
+    std::lock_guard sourceLock(sourceMutex);
+    for (;;) {
+        if (sourceDone || cancelFlag.load())
+            return -1;
+        const qint64 index = pulled.load(std::memory_order_relaxed);
+        if (index - delivered.load(std::memory_order_acquire) >= Window) {
+            // Full: make sure the owner comes by soon, then wait for it.
+            postDelivery();
+            std::unique_lock lock(roomMutex);
+            room.wait(lock, [&] {
+                return cancelFlag.load() || index - delivered.load(std::memory_order_acquire) < Window;
+            });
+            continue;
+        }
+        PathEntry entry;
+        try {
+            entry = source->next();
+        } catch (const std::exception &e) {
+            entry = PathEntry::fatal(QString::fromLocal8Bit(e.what()));
+        }
+        switch (entry.kind) {
+        case PathEntry::Kind::End:
+            sourceDone = true;
+            return -1;
+        case PathEntry::Kind::Fatal:
+            sourceDone = true;
+            fatalReason = entry.reason;
+            return -1;
+        case PathEntry::Kind::Failure: {
+            Slot &failed = entryAt(index);
+            failed.path = std::move(entry.path);
+            failed.reason = std::move(entry.reason);
+            failed.result.store(SlotFailed, std::memory_order_release);
+            pulled.store(index + 1, std::memory_order_relaxed);
+            continue;
+        }
+        case PathEntry::Kind::Path:
+            entryAt(index).path = entry.path;
+            path = std::move(entry.path);
+            pulled.store(index + 1, std::memory_order_relaxed);
+            return index;
+        }
+    }
+}
+
 void CountRun::Private::work(int worker)
 {
     WorkerState &state = workerStates[std::size_t(worker)];
-    const int count = int(paths.size());
     const CountControl control{&cancelFlag, &state.linesReached};
+    QString path;
     while (!cancelFlag.load()) {
-        const int i = nextIndex.fetch_add(1);
-        if (i >= count)
+        const qint64 i = take(path);
+        if (i < 0)
             break;
         state.linesReached.store(0);
-        state.index.store(i);
+        state.index.store(i, std::memory_order_release);
         FileCount result;
         try {
-            result = countFile(paths.at(i), *options, control);
+            result = countFile(path, *options, control);
         } catch (const std::exception &e) {
             // Nothing may escape a worker thread; the file fails instead.
             result.ok = false;
@@ -127,21 +212,19 @@ void CountRun::Private::work(int worker)
         }
         if (result.cancelled)
             break;
+        Slot &done = entryAt(i);
         std::uint64_t value = SlotFailed;
-        if (result.ok) {
+        if (result.ok)
             value = std::min(result.lines, SlotFailed - 2) + 1;
-        } else {
-            std::lock_guard lock(errorsMutex);
-            errors.insert(i, result.error);
-        }
-        results[std::size_t(i)].store(value);
-        postDelivery();
+        else
+            done.reason = result.error;
+        done.result.store(value, std::memory_order_release);
     }
     state.index.store(-1);
     if (workersLeft.fetch_sub(1) == 1) {
         QMetaObject::invokeMethod(&context, [this] {
             workersDone = true;
-            maybeFinish();
+            deliver();
         }, Qt::QueuedConnection);
     }
 }
@@ -154,40 +237,53 @@ void CountRun::Private::postDelivery()
         QMetaObject::invokeMethod(&context, [this] { deliver(); }, Qt::QueuedConnection);
 }
 
+void CountRun::Private::wakeWorkers()
+{
+    // Taking the lock orders this wake-up after a waiter's last look at
+    // `delivered`, so none sleeps through it.
+    { std::lock_guard lock(roomMutex); }
+    room.notify_all();
+}
+
 void CountRun::Private::deliver()
 {
     deliveryPosted.store(false);
     if (phase != Phase::Running)
         return;
-    const int count = int(paths.size());
-    const int stop = std::min(count, delivered + DeliveryBatch);
-    // A slot connected to a signal may cancel the run, or delete it.
+    const qint64 stop = delivered.load() + DeliveryBatch;
+    // A slot connected to a signal may cancel the run, or delete it, or run
+    // a nested event loop that delivers in its turn: `delivered` is read
+    // afresh for every file.
     QPointer<CountRun> guard(q);
-    while (delivered < stop && !cancelFlag.load()) {
-        const std::uint64_t value = results[std::size_t(delivered)].load();
+    bool any = false;
+    for (qint64 index = delivered.load(); index < stop && !cancelFlag.load(); index = delivered.load()) {
+        Slot &s = entryAt(index);
+        const std::uint64_t value = s.result.load(std::memory_order_acquire);
         if (value == SlotPending)
             break;
-        const int index = delivered++;
-        const QString &path = paths.at(index);
+        const QString path = std::move(s.path);
+        const QString reason = std::move(s.reason);
+        s.path = QString();
+        s.reason = QString();
+        s.result.store(SlotPending, std::memory_order_relaxed);
+        delivered.store(index + 1, std::memory_order_release);   // the slot may be reused now
+        any = true;
         if (value == SlotFailed) {
-            QString reason;
-            {
-                std::lock_guard lock(errorsMutex);
-                reason = errors.take(index);
-            }
-            emit q->fileFailed(index, path, reason);
+            emit q->fileFailed(clampToInt(index), path, reason);
         } else {
             const std::uint64_t lines = value - 1;
             total += lines;
             if (mode == CountMode::Separate)
                 emit q->rowReady(fileRow(lines, path));
-            emit q->fileCounted(index, path, lines);
+            emit q->fileCounted(clampToInt(index), path, lines);
         }
         if (!guard)
             return;
     }
-    if (delivered == stop && stop < count && !cancelFlag.load()
-        && results[std::size_t(delivered)].load() != SlotPending) {
+    if (any)
+        wakeWorkers();
+    if (delivered.load() == stop && !cancelFlag.load()
+        && entryAt(delivered.load()).result.load(std::memory_order_acquire) != SlotPending) {
         postDelivery();   // more is ready: let the event loop breathe first
     }
     maybeFinish();
@@ -195,12 +291,15 @@ void CountRun::Private::deliver()
 
 void CountRun::Private::reportProgress()
 {
-    // The lowest file in work is the one the delivery waits for.
-    int index = -1;
+    // The lowest file in work is the one the delivery waits for. A slot at
+    // or past `delivered` is not reused until the owner delivers it, which
+    // cannot happen while this runs.
+    const qint64 first = delivered.load();
+    qint64 index = -1;
     std::uint64_t lines = 0;
     for (const WorkerState &state : workerStates) {
-        const int i = state.index.load();
-        if (i >= 0 && (index < 0 || i < index)) {
+        const qint64 i = state.index.load(std::memory_order_acquire);
+        if (i >= first && (index < 0 || i < index)) {
             index = i;
             lines = state.linesReached.load();
         }
@@ -209,7 +308,8 @@ void CountRun::Private::reportProgress()
         return;
     lastProgressIndex = index;
     lastProgressLines = lines;
-    emit q->progress(index, int(paths.size()), paths.at(index), lines);
+    const qint64 count = sizeHint >= 0 ? sizeHint : pulled.load();
+    emit q->progress(clampToInt(index), clampToInt(count), entryAt(index).path, lines);
 }
 
 void CountRun::Private::maybeFinish()
@@ -217,12 +317,19 @@ void CountRun::Private::maybeFinish()
     if (phase != Phase::Running || !workersDone)
         return;
     const bool cancelled = cancelFlag.load();
-    if (!cancelled && delivered < int(paths.size()))
+    if (!cancelled && delivered.load() < pulled.load())
         return;   // results still queued behind this call
     joinWorkers();
     phase = Phase::Finished;
     progressTimer.stop();
+    deliveryTimer.stop();
     QPointer<CountRun> guard(q);
+    if (!cancelled && !fatalReason.isNull()) {
+        emit q->inputFailed(fatalReason);
+        if (guard)
+            emit q->finished(true);
+        return;
+    }
     if (!cancelled) {
         if (mode == CountMode::OneTotal)
             emit q->rowReady(totalRow(total));
@@ -246,16 +353,25 @@ void CountRun::Private::joinWorkers()
 
 CountRun::CountRun(QStringList paths, CountMode mode, std::shared_ptr<const OptionsSource> options,
                    QObject *parent)
+    : CountRun(std::make_unique<ListPathSource>(std::move(paths)), mode, std::move(options), parent)
+{
+}
+
+CountRun::CountRun(std::unique_ptr<PathSource> source, CountMode mode, std::shared_ptr<const OptionsSource> options,
+                   QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Private>(this, std::move(paths), mode, std::move(options)))
+    , d(std::make_unique<Private>(this, std::move(source), mode, std::move(options)))
 {
     d->progressTimer.setInterval(ProgressIntervalMs);
     connect(&d->progressTimer, &QTimer::timeout, this, [this] { d->reportProgress(); });
+    d->deliveryTimer.setInterval(DeliveryIntervalMs);
+    d->deliveryTimer.setTimerType(Qt::PreciseTimer);
+    connect(&d->deliveryTimer, &QTimer::timeout, this, [this] { d->deliver(); });
 }
 
 CountRun::~CountRun()
 {
-    d->cancelFlag.store(true);
+    cancel();
     d->joinWorkers();
     // d->context goes with d, and with it every call the workers queued.
 }
@@ -270,9 +386,10 @@ void CountRun::start()
     if (d->phase != Private::Phase::Idle)
         return;
     d->phase = Private::Phase::Running;
-    // With nothing to count (no mode, cancelled before start) the run still
-    // ends through the event loop, so that start() never emits directly.
-    if (d->mode == CountMode::None || d->cancelFlag.load() || d->paths.isEmpty()) {
+    // With nothing to count (no mode, cancelled before start, an empty
+    // list) the run still ends through the event loop, so that start()
+    // never emits directly.
+    if (d->mode == CountMode::None || d->cancelFlag.load() || d->sizeHint == 0) {
         d->workersDone = true;
         QMetaObject::invokeMethod(&d->context, [this] {
             if (d->mode == CountMode::None && d->phase == Private::Phase::Running) {
@@ -286,13 +403,16 @@ void CountRun::start()
     }
     d->startWorkers();
     d->progressTimer.start();
+    d->deliveryTimer.start();
 }
 
 void CountRun::cancel()
 {
-    // The workers stop at their next block; the last one to leave ends the
-    // run through maybeFinish(). Nothing is delivered after this point.
+    // The workers stop at their next block or their next path; the last
+    // one to leave ends the run through maybeFinish(). Nothing is delivered
+    // after this point.
     d->cancelFlag.store(true);
+    d->wakeWorkers();
 }
 
 bool CountRun::isRunning() const

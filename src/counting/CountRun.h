@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CountOptions.h"
+#include "PathSource.h"
 
 #include <QObject>
 #include <QStringList>
@@ -9,12 +10,17 @@
 
 namespace brinmoor::counting {
 
-// One counting run over a fixed list of paths, on worker threads.
+// One counting run over a list of paths, on worker threads.
 //
 // Everything it reports arrives through queued signals on the thread that
-// owns the run (the GUI thread in the window), in file-list order: a file's
-// row and failure are delivered only when every earlier file is done.
-// Progress is throttled to about 30 updates a second.
+// owns the run (the GUI thread in the window), in list order: a file's row
+// and failure are delivered only when every earlier file is done. Results
+// are handed over in batches, a few hundred times a second at most, and
+// progress about 30 times a second.
+//
+// The paths are pulled from a PathSource only a bounded number ahead of
+// what has been delivered, so memory stays bounded however long the list,
+// and counting starts while the source is still producing.
 class CountRun : public QObject
 {
     Q_OBJECT
@@ -22,6 +28,9 @@ public:
     // paths and mode are read once, here; options is read before every read
     // block, so changes made during the run apply from the next block on.
     CountRun(QStringList paths, CountMode mode, std::shared_ptr<const OptionsSource> options,
+             QObject *parent = nullptr);
+    // The same with paths pulled from source as the run goes.
+    CountRun(std::unique_ptr<PathSource> source, CountMode mode, std::shared_ptr<const OptionsSource> options,
              QObject *parent = nullptr);
     ~CountRun() override;   // cancels and waits for the workers
 
@@ -39,7 +48,13 @@ signals:
     // A file that could not be counted: no row, the run goes on.
     void fileFailed(int index, const QString &path, const QString &description);
     // index is 0-based into the paths; lineIndex is the line reached in it.
+    // count is the number of paths when the source knows it, otherwise the
+    // number taken from it so far.
     void progress(int index, int count, const QString &path, quint64 lineIndex);
+    // The source said its input is not a list of paths. Everything before
+    // that point has been delivered; the run then ends as if cancelled (no
+    // total), with finished(true).
+    void inputFailed(const QString &reason);
     // The sum over counted files, once at the end unless cancelled.
     void totalCounted(quint64 total);
     // Last signal of a run, also after cancel.

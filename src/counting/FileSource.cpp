@@ -10,6 +10,10 @@
 
 namespace brinmoor::counting {
 
+namespace {
+constexpr std::int64_t SequentialHintSize = std::int64_t{1} << 20;
+}
+
 QString describeErrno(int error)
 {
     // std::generic_category gives strerror's text without its thread-safety
@@ -65,7 +69,10 @@ OpenFile::OpenFile(const QString &path)
     } else {
         m_size = info.st_size;
 #ifdef POSIX_FADV_SEQUENTIAL
-        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        // A larger read-ahead pays only for files that take many reads; for
+        // the rest it is one more system call per file.
+        if (m_size >= SequentialHintSize)
+            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
         return;
     }

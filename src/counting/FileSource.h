@@ -37,6 +37,7 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
+    // From the same fstat that found the file regular: the end of the count.
     std::int64_t size() const { return m_size; }
     QString errorString() const { return m_error; }
 

@@ -49,7 +49,7 @@ std::int64_t findSplit(int fd, std::int64_t size)
     return -1;
 }
 
-FileCount countSplit(int fd, std::int64_t split, const OptionsSource &options, const CountControl &control,
+FileCount countSplit(int fd, std::int64_t split, std::int64_t size, const OptionsSource &options, const CountControl &control,
                      const EngineConfig &config)
 {
     const kernels::Kernel &kernel = kernelOf(config);
@@ -59,7 +59,7 @@ FileCount countSplit(int fd, std::int64_t split, const OptionsSource &options, c
     // The second half stops at the caller's cancel (seen through its progress
     // callback) or when the first half fails.
     std::thread worker([&] {
-        FileRangeSource source(fd, split, -1);
+        FileRangeSource source(fd, split, size);
         StreamCounter counter(kernel, config.blockSize, StreamCounter::Start::AfterLineFeed);
         second = counter.run(source, options, &stop, [&](std::uint64_t lines) {
             secondLines.store(lines, std::memory_order_relaxed);
@@ -112,9 +112,11 @@ FileCount countFileWith(const QString &path, const OptionsSource &options, const
     if (config.splitThreshold > 0 && file.size() >= config.splitThreshold) {
         const std::int64_t split = findSplit(file.fd(), file.size());
         if (split > 0)
-            return countSplit(file.fd(), split, options, control, config);
+            return countSplit(file.fd(), split, file.size(), options, control, config);
     }
-    FileRangeSource source(file.fd(), 0, -1);
+    // Up to the size the file had when it was opened: a file that grows
+    // while it is read (a log being written) still ends.
+    FileRangeSource source(file.fd(), 0, file.size());
     return countSourceWith(source, options, control, config);
 }
 

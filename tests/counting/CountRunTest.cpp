@@ -85,6 +85,37 @@ private:
     FixedOptions m_inner{CountOptions{}};
 };
 
+// An endless list: the same few files over and over, with a failure now
+// and then, and a fatal entry after `fatalAt` entries (never when < 0).
+// Records how far the run pulled ahead of what it delivered.
+class EndlessSource final : public PathSource
+{
+public:
+    EndlessSource(QStringList files, qint64 fatalAt, const std::atomic<qint64> &delivered)
+        : m_files(std::move(files))
+        , m_fatalAt(fatalAt)
+        , m_delivered(delivered)
+    {
+    }
+    PathEntry next() override
+    {
+        const qint64 n = m_pulled++;
+        maxAhead.store(std::max(maxAhead.load(), n - m_delivered.load()));
+        if (n == m_fatalAt)
+            return PathEntry::fatal(QStringLiteral("not a list"));
+        if (n % 100 == 99)
+            return PathEntry::failure(QStringLiteral("entry %1").arg(n), QStringLiteral("refused"));
+        return PathEntry::file(m_files.at(n % m_files.size()));
+    }
+    std::atomic<qint64> maxAhead{0};
+
+private:
+    const QStringList m_files;
+    const qint64 m_fatalAt;
+    const std::atomic<qint64> &m_delivered;
+    qint64 m_pulled = 0;
+};
+
 } // namespace
 
 class CountRunTest : public QObject
@@ -285,7 +316,7 @@ private slots:
         }
         {
             // An empty list in one-count mode still gives its total row.
-            CountRun run({}, CountMode::OneTotal, plain());
+            CountRun run(QStringList{}, CountMode::OneTotal, plain());
             Recorder rec;
             rec.attach(run);
             QVERIFY(runToEnd(run));
@@ -309,6 +340,45 @@ private slots:
         QTest::qWait(50);   // let any stray queued call surface
 
         CountRun never(paths, CountMode::Separate, plain());   // destroyed without start
+    }
+
+    // An endless source is pulled only a bounded distance ahead of the
+    // delivery, failures come in their place, and a fatal entry ends the
+    // run after everything before it, with no total.
+    void pulledSourceStaysBounded()
+    {
+        const QStringList files = smallFiles(5);
+        std::atomic<qint64> delivered{0};
+        std::atomic<qint64> *maxAhead = nullptr;
+        {
+            auto source = std::make_unique<EndlessSource>(files, -1, delivered);
+            maxAhead = &source->maxAhead;
+            CountRun run(std::move(source), CountMode::Separate, plain());
+            run.setJobs(2);
+            Recorder rec;
+            rec.attach(run);
+            connect(&run, &CountRun::fileCounted, &run, [&](int i) {
+                delivered = i + 1;
+                if (i >= 60000)   // several times the distance it may pull ahead
+                    run.cancel();
+            });
+            QVERIFY(runToEnd(run, 60000));
+            QCOMPARE(rec.finished, QList<bool>{true});
+            QVERIFY2(maxAhead->load() <= 20000, qPrintable(QString::number(maxAhead->load())));
+            QCOMPARE(rec.failed.first(), qMakePair(99, QStringLiteral("entry 99")));
+            QCOMPARE(rec.rows.at(5), fileRow(0 % 7 + 1, files.at(0)));
+        }
+        delivered = 0;
+        CountRun run(std::make_unique<EndlessSource>(files, 250, delivered), CountMode::OneTotal, plain());
+        Recorder rec;
+        rec.attach(run);
+        QSignalSpy input(&run, &CountRun::inputFailed);
+        QVERIFY(runToEnd(run));
+        QCOMPARE(rec.counted.size() + rec.failed.size(), 250);
+        QCOMPARE(input.size(), 1);
+        QCOMPARE(input.first().first().toString(), QStringLiteral("not a list"));
+        QCOMPARE(rec.finished, QList<bool>{true});
+        QVERIFY(rec.totals.isEmpty() && rec.rows.isEmpty());
     }
 
     void progressIsThrottled()

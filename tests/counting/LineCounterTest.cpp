@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -333,6 +334,53 @@ TEST_F(EngineFileTest, SplitFileMatchesOneStream)
         EXPECT_EQ(split.lines, referenceCount(bytes, options));
         EXPECT_EQ(reached.load(), split.lines);
         EXPECT_EQ(countFile(path, fixed).lines, split.lines);
+    }
+}
+
+// A file is counted up to the size it had when it was opened: a writer
+// appending faster than the count reads must not keep it going, and a file
+// cut short while it is read still ends. The file changes before every read
+// block (the engine asks for the options then), so no timing is involved.
+TEST_F(EngineFileTest, FileChangedWhileReadEndsAtItsOpeningSize)
+{
+    class Changing final : public OptionsSource
+    {
+    public:
+        Changing(QString path, bool grow) : m_path(std::move(path)), m_grow(grow) {}
+        std::shared_ptr<const PreparedOptions> current() const override
+        {
+            std::lock_guard lock(m_mutex);
+            QFile file(m_path);
+            if (m_grow && m_calls++ < 2000) {   // bounded, so a fault fails instead of hanging
+                EXPECT_TRUE(file.open(QIODevice::Append));
+                file.write(QByteArray("more\n").repeated(400));
+            } else if (!m_grow && m_calls++ == 0) {
+                EXPECT_TRUE(file.resize(2500));
+            }
+            return m_options.current();
+        }
+
+    private:
+        const QString m_path;
+        const bool m_grow;
+        mutable std::mutex m_mutex;
+        mutable int m_calls = 0;
+        TestOptions m_options{opts(false)};
+    };
+    for (const bool grow : {true, false}) {
+        for (const std::int64_t split : {0, 1}) {
+            const QString path = write("changing.txt", QByteArray("line\n").repeated(1000));
+            Changing options(path, grow);
+            const FileCount got = countFileWith(path, options, {}, {nullptr, 1000, split});
+            SCOPED_TRACE(grow ? "growing" : "shrinking");
+            EXPECT_TRUE(got.ok) << got.error.toStdString();
+            if (grow)
+                EXPECT_EQ(got.lines, 1000u);
+            else if (split == 0)
+                EXPECT_EQ(got.lines, 500u);
+            else
+                EXPECT_LE(got.lines, 1000u);
+        }
     }
 }
 
