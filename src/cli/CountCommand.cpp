@@ -2,15 +2,18 @@
 
 #include "CountRun.h"
 #include "ErrorReport.h"
+#include "FileSource.h"
 #include "FolderWalk.h"
+#include "Paths.h"
 #include "ResultWriter.h"
 #include "SharedOptions.h"
 
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QIODevice>
 #include <QTimer>
+
+#include <fcntl.h>
 
 namespace brinmoor::cli {
 
@@ -32,7 +35,8 @@ public:
     }
     void line(const QString &text)
     {
-        m_err.write(Program + ": " + text.toUtf8() + '\n');
+        // Paths are written as the file system names them.
+        m_err.write(Program + ": " + nativePath(text) + '\n');
         flush();
         m_failed = true;
     }
@@ -70,23 +74,28 @@ QStringList splitList(const QByteArray &bytes, bool nullSeparated)
         if (!nullSeparated && entry.endsWith('\r'))
             entry.chop(1);
         if (!entry.isEmpty())
-            paths << QFile::decodeName(entry);
+            paths << pathFromNative(entry);
         start = end + 1;
     }
     return paths;
 }
 
 // A folder adds its files as the walk lists them; anything else is a file,
-// taken as given (the count reports it if it is not one).
+// taken as given (the count reports it if it is not one). Unlike the
+// window's scan, the console walks folders whatever their names and reports
+// every folder it cannot list: nothing the user asked for drops out unseen.
 void addPath(const QString &path, const CountCommand &command, ErrorOutput &errors, QStringList &paths)
 {
-    if (!QFileInfo(path).isDir()) {
+    if (!filelist::IsFolder(path)) {
         paths << path;
         return;
     }
     filelist::WalkOptions walk;
     walk.pattern = command.extension.isNull() ? QStringLiteral("*.*") : QStringLiteral("*.") + command.extension;
     walk.failures = &errors;
+    walk.skipBadFolderNames = false;
+    walk.reportEveryUnlistableFolder = true;
+    walk.openFolder = command.openFolder;
     filelist::walkFolder(path, walk, [&paths](const QStringList &batch) { paths += batch; });
 }
 
@@ -104,9 +113,11 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
         if (list == QLatin1String("-")) {
             bytes = in.readAll();
         } else {
-            QFile file(list);
-            if (!file.open(QIODevice::ReadOnly)) {
-                errors.line(list + QStringLiteral(": ") + file.errorString());
+            // Opened by its bytes: QFile would re-encode the name lossily.
+            QFile file;
+            const int fd = ::open(nativePath(list).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+                errors.line(list + QStringLiteral(": ") + counting::describeErrno(errno));
                 continue;
             }
             bytes = file.readAll();
@@ -162,7 +173,7 @@ int runCommandLine(const QStringList &arguments, QIODevice &out, QIODevice &err,
         flushDevice(out);
         return ExitOk;
     case ParsedCommandLine::Action::UsageError:
-        err.write(Program + ": " + parsed.text.toUtf8() + "\nTry '" + Program + " --help' for more information.\n");
+        err.write(Program + ": " + nativePath(parsed.text) + "\nTry '" + Program + " --help' for more information.\n");
         flushDevice(err);
         return ExitUsage;
     case ParsedCommandLine::Action::Count:
