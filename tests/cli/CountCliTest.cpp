@@ -2,6 +2,7 @@
 #include "FolderWalk.h"
 #include "Paths.h"
 #include "ResultRows.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <QTest>
 
 #include <cerrno>
-#include <filesystem>
 #include <vector>
 
 #include <fcntl.h>
@@ -135,16 +135,10 @@ private:
     QString m_bytes, m_badName, m_bomName, m_deep;   // names that are not UTF-8 or start with a byte-order mark
     QHash<QString, quint64> m_treeLines;   // by the path the walk gives
 
-    // Written by the name's own bytes, so that names which are not UTF-8
-    // (escaped by pathFromNative) can be made too.
     QString write(const QString &relative, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(relative);
-        std::filesystem::create_directories(nativePath(QFileInfo(path).path()).toStdString());
-        QFile f;
-        const int fd = ::open(nativePath(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0 || !f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) || f.write(bytes) != bytes.size())
-            qFatal("cannot write %s", nativePath(path).constData());
+        touch(path, bytes);
         return path;
     }
 
@@ -168,6 +162,9 @@ private slots:
         m_deep = write(pathFromNative("bytes/sub/deep\xfe/f\xe9.txt"), "1\n2\n3\n");
         write("list-of-bytes", nativePath(m_deep + '\n' + m_badName + '\n'));
     }
+
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    void cleanupTestCase() { std::filesystem::remove_all(nativePath(m_bytes).toStdString()); }
 
     void totalAndSeparateRows()
     {
