@@ -3,14 +3,11 @@
 #include "ErrorReport.h"
 #include "FileAttributes.h"
 #include "FileNamePattern.h"
+#include "NaturalOrder.h"
 #include "Paths.h"
-
-#include <QCollator>
-#include <QCollatorSortKey>
 
 #include <algorithm>
 #include <deque>
-#include <numeric>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -182,55 +179,6 @@ bool folderNameIsBad(std::string_view name, const QString &decoded)
     return HasBadCharacters(decoded);
 }
 
-// The order a file manager shows: case ignored, digits compared as numbers.
-// The C locale compares code units and ignores the numeric mode, so a
-// system without a language set sorts as English does rather than f10
-// before f2.
-QCollator naturalCollator()
-{
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    QCollator collator(locale);
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
-// An entry kept from one folder's listing: its name as text, and for a
-// folder the name's own bytes, for the path it is opened by.
-struct KeptEntry
-{
-    QString name;
-    std::string bytes;
-};
-
-// Sorts one folder's entries into natural order. A sort key per name costs
-// one collator call each, where comparing names would call it at every
-// comparison; names the collator finds equal (differing in case only) keep
-// a fixed order by their code units.
-void sortNaturally(std::vector<KeptEntry> &entries, const QCollator &collator)
-{
-    if (entries.size() < 2)
-        return;
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(entries.size());
-    for (const KeptEntry &entry : entries)
-        keys.push_back(collator.sortKey(entry.name));
-    std::vector<std::uint32_t> order(entries.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int byKey = keys[a].compare(keys[b]);
-        return byKey != 0 ? byKey < 0 : entries[a].name < entries[b].name;
-    });
-    std::vector<KeptEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const std::uint32_t i : order)
-        sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
-}
-
-
 bool isBadCharacter(char32_t c)
 {
     return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == U'?' || c == 0xfffd;
@@ -250,7 +198,6 @@ public:
     Private(const QString &folder, const WalkOptions &options, bool wantFiles)
         : m_options(options)
         , m_pattern(options.pattern)
-        , m_collator(naturalCollator())
         , m_root(cleanFolderPath(folder))
         , m_wantFiles(wantFiles)
     {
@@ -284,8 +231,8 @@ private:
 
     void list(DIR *listing, const std::string &path, const QString &nativePrefix, QStringList &files)
     {
-        std::vector<KeptEntry> kept;
-        std::vector<KeptEntry> below;
+        std::vector<QString> kept;
+        std::vector<QString> below;
         const int fd = ::dirfd(listing);
         for (;;) {
             errno = 0;
@@ -305,18 +252,19 @@ private:
             else if (classified.kind == Kind::File && m_wantFiles)
                 keepFile(name, classified, kept);
         }
-        sortNaturally(kept, m_collator);
-        sortNaturally(below, m_collator);
+        m_order.sort(kept);
+        m_order.sort(below);
         files.reserve(files.size() + qsizetype(kept.size()));
-        for (const KeptEntry &file : kept)
-            files.append(nativePrefix + file.name);
+        for (const QString &file : kept)
+            files.append(nativePrefix + file);
+        // Back to the name's bytes: pathFromNative's round trip is exact.
         const std::string prefix = withSeparator(path);
-        for (KeptEntry &folder : below)
-            m_waiting.push_back(prefix + folder.bytes);
+        for (const QString &folder : below)
+            m_waiting.push_back(prefix + nativePath(folder).toStdString());
     }
 
     void keepFolder(std::string_view name, const Classified &classified, const QString &nativePrefix,
-                    std::vector<KeptEntry> &below)
+                    std::vector<QString> &below)
     {
         QString decoded = pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
         if (m_options.skipBadFolderNames && folderNameIsBad(name, decoded)) {
@@ -329,10 +277,10 @@ private:
         const int value = attributeValue({name, true, classified.symlink});
         if (value == attribute::HiddenSystemFolder || value == attribute::HiddenSystemFolderLink)
             return;
-        below.push_back({std::move(decoded), std::string(name)});
+        below.push_back(std::move(decoded));
     }
 
-    void keepFile(std::string_view name, const Classified &classified, std::vector<KeptEntry> &kept) const
+    void keepFile(std::string_view name, const Classified &classified, std::vector<QString> &kept) const
     {
         if (name.front() == '~' || attributeValue({name, false, classified.symlink}) == attribute::HiddenArchivedFile)
             return;
@@ -340,12 +288,12 @@ private:
         // they are kept.
         if (isAscii(name)) {
             if (m_pattern.matches(name))
-                kept.push_back({QString::fromLatin1(name.data(), qsizetype(name.size())), {}});
+                kept.push_back(QString::fromLatin1(name.data(), qsizetype(name.size())));
             return;
         }
         QString decoded = pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
         if (m_pattern.matches(decoded))
-            kept.push_back({std::move(decoded), {}});
+            kept.push_back(std::move(decoded));
     }
 
     DIR *openListing(const std::string &path)
@@ -387,7 +335,7 @@ private:
 
     const WalkOptions m_options;
     const FileNamePattern m_pattern;
-    const QCollator m_collator;
+    const NaturalOrder m_order;
     const QString m_root;
     const bool m_wantFiles;
     bool m_atRoot = true;
