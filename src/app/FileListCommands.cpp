@@ -12,6 +12,7 @@
 #include "FolderScanJob.h"
 #include "SampleFiles.h"
 #include "TextListModel.h"
+#include "UserDialogs.h"
 #include "WidgetFileListDialogs.h"
 
 #include <QDir>
@@ -40,6 +41,11 @@ FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &v
     // Over the list the pointer is the default one, whatever a button showed
     // before; the busy pointer overrides it while it shows.
     m_view.viewport()->setCursor(Qt::ArrowCursor);
+    connect(&m_view, &filelist::FileListView::unshowableNamesDropped, this,
+            [this](const filelist::UnshowableNames &names) {
+                m_window.dialogs().message(m_window.applicationTitle(), filelist::unshowableNamesText(names),
+                                           MessageButtons::Ok, MessageIcon::Warning);
+            });
 
     const auto wire = [&](const char *name, void (FileListCommands::*command)()) {
         if (QPushButton *b = window.button(name))

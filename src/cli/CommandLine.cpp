@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 
+#include "Paths.h"
+
 #include <QCommandLineParser>
+#include <QStringDecoder>
 
 namespace brinmoor::cli {
 
@@ -9,6 +12,22 @@ namespace {
 // Enough for any machine; a typo such as -j 10000000 must not start that
 // many threads.
 constexpr int MaxJobs = 1024;
+
+// A word is text, not a path: its bytes are read as a file's text is read,
+// so that it matches what the count sees. Bytes that are not UTF-8 become
+// U+FFFD, as they do in a file, and a leading byte-order mark is kept: it is
+// part of the word, not a sign of its encoding.
+QStringList wordsAsText(const QStringList &arguments)
+{
+    QStringList words;
+    words.reserve(arguments.size());
+    for (const QString &argument : arguments) {
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        words << decoder.decode(nativePath(argument));
+    }
+    return words;
+}
 
 } // namespace
 
@@ -75,7 +94,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     CountCommand &c = result.command;
     c.separate = parser.isSet(separate);
     c.options.excludeBlank = parser.isSet(blank);
-    c.options.excludeWords = parser.values(exclude);
+    c.options.excludeWords = wordsAsText(parser.values(exclude));
     c.filesFrom = parser.values(filesFrom);
     c.nullSeparated = parser.isSet(null);
     c.paths = parser.positionalArguments();

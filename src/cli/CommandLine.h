@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace brinmoor::cli {
 
 enum class OutputFormat { Text, Csv, Json };
@@ -20,6 +22,9 @@ struct CountCommand
     QString extension;        // empty: every file of a folder argument
     int jobs = 0;             // 0: every core
     OutputFormat format = OutputFormat::Text;
+    // How folder arguments' folders are opened for listing: empty for the
+    // system's own call. A seam for tests (see WalkOptions::openFolder).
+    std::function<int(const char *path)> openFolder;
 };
 
 struct ParsedCommandLine
@@ -30,7 +35,8 @@ struct ParsedCommandLine
     QString text;   // the help or version text, or what is wrong with the arguments
 };
 
-// arguments as QCoreApplication::arguments() gives them, program name first.
+// arguments as pathFromNative() makes them of the argument bytes, program
+// name first.
 ParsedCommandLine parseCommandLine(const QStringList &arguments);
 
 } // namespace brinmoor::cli

@@ -4,6 +4,7 @@
 #include "ErrorReport.h"
 #include "FileSource.h"
 #include "FolderWalk.h"
+#include "Paths.h"
 #include "ResultWriter.h"
 #include "SharedOptions.h"
 
@@ -23,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace brinmoor::cli {
@@ -45,7 +47,8 @@ public:
     }
     void line(const QString &text)
     {
-        m_err.write(Program + ": " + text.toUtf8() + '\n');
+        // Paths are written as the file system names them.
+        m_err.write(Program + ": " + nativePath(text) + '\n');
         flush();
         m_failed = true;
     }
@@ -71,7 +74,7 @@ void flushDevice(QIODevice &device)
 // Every path the program takes from bytes (a list entry) goes through here.
 QString pathFromBytes(const QByteArray &bytes)
 {
-    return QFile::decodeName(bytes);
+    return pathFromNative(bytes);
 }
 
 // Whatever the device has, up to max bytes, without waiting for all of
@@ -112,12 +115,18 @@ constexpr qint64 MostEmptyEntries = 1 << 20;
 class FolderFeed final : public counting::PathSource
 {
 public:
-    FolderFeed(const QString &folder, const QString &extension)
+    // Unlike the window's scan, the console walks folders whatever their
+    // names and reports every folder it cannot list: nothing the user asked
+    // for drops out unseen.
+    FolderFeed(const QString &folder, const CountCommand &command)
         : m_folder(folder)
     {
-        m_options.pattern = extension.isNull() ? QStringLiteral("*.*") : QStringLiteral("*.") + extension;
+        m_options.pattern = command.extension.isNull() ? QStringLiteral("*.*") : QStringLiteral("*.") + command.extension;
         m_options.cancel = &m_cancel;
         m_options.failures = &m_failures;
+        m_options.skipBadFolderNames = false;
+        m_options.reportEveryUnlistableFolder = true;
+        m_options.openFolder = command.openFolder;
     }
     ~FolderFeed() override
     {
@@ -343,9 +352,14 @@ public:
                 m_reader.emplace(QStringLiteral("standard input"), m_command.nullSeparated);
                 continue;
             }
-            m_file.setFileName(list);
-            if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            // Opened by its bytes: QFile would re-encode the name lossily.
+            const int fd = ::open(nativePath(list).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                return counting::PathEntry::failure(list, counting::describeErrno(errno));
+            if (!m_file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+                ::close(fd);
                 return counting::PathEntry::failure(list, m_file.errorString());
+            }
             m_device = &m_file;
             m_reader.emplace(list, m_command.nullSeparated);
         }
@@ -353,7 +367,7 @@ public:
 
     std::unique_ptr<counting::PathSource> folder(const QString &path) override
     {
-        return std::make_unique<FolderFeed>(path, m_command.extension);
+        return std::make_unique<FolderFeed>(path, m_command);
     }
 
 private:
@@ -434,7 +448,7 @@ int runCommandLine(const QStringList &arguments, QIODevice &out, QIODevice &err,
         flushDevice(out);
         return ExitOk;
     case ParsedCommandLine::Action::UsageError:
-        err.write(Program + ": " + parsed.text.toUtf8() + "\nTry '" + Program + " --help' for more information.\n");
+        err.write(Program + ": " + nativePath(parsed.text) + "\nTry '" + Program + " --help' for more information.\n");
         flushDevice(err);
         return ExitUsage;
     case ParsedCommandLine::Action::Count:

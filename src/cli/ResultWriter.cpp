@@ -1,5 +1,7 @@
 #include "ResultWriter.h"
 
+#include "Paths.h"
+
 #include <QIODevice>
 
 namespace brinmoor::cli {
@@ -16,7 +18,9 @@ public:
     }
     void row(const QString &text) override
     {
-        m_out.write(text.toUtf8());
+        // A path's bytes as the file system names them, whether or not they
+        // are UTF-8.
+        m_out.write(nativePath(text));
         m_out.write("\n", 1);
     }
 
@@ -95,35 +99,39 @@ std::unique_ptr<ResultWriter> makeResultWriter(OutputFormat format, QIODevice &o
 
 QByteArray csvField(const QString &text)
 {
-    QByteArray bytes = text.toUtf8();
+    QByteArray bytes = nativePath(text);
     if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
         return bytes;
     bytes.replace('"', "\"\"");
     return '"' + bytes + '"';
 }
 
+// JSON text must be UTF-8, so a path's bytes that are not UTF-8 cannot stand
+// in it as they are. Each is written as the escape of the lone surrogate
+// that holds it in memory, \udc80 to \udcff for the bytes 80 to FF: a
+// reader that decodes names with surrogate escapes gets the bytes back, and
+// the escape cannot be confused with any character a name really has.
 QByteArray jsonString(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    QByteArray out;
-    out.reserve(bytes.size() + 2);
-    out += '"';
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[u >> 4];
-            out += hex[u & 0xF];
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'"';
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += text.at(i);
+            out += text.at(++i);
+        } else if (c == u'"' || c == u'\\') {
+            out += u'\\';
+            out += QChar(c);
+        } else if (c < 0x20 || (c >= 0xDC80 && c <= 0xDCFF)) {
+            out += QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0'));
         } else {
-            out += c;   // UTF-8 passes through; JSON text is UTF-8
+            out += QChar(c);
         }
     }
-    out += '"';
-    return out;
+    out += u'"';
+    return out.toUtf8();
 }
 
 } // namespace brinmoor::cli

@@ -1,11 +1,19 @@
 #include "CountCommand.h"
+#include "Paths.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-
 int main(int argc, char *argv[])
 {
+    // The arguments' own bytes: QCoreApplication::arguments() decodes them
+    // lossily (bytes that are not UTF-8 are replaced, a leading byte-order
+    // mark is dropped), and a path or word must be taken exactly as given.
+    QStringList arguments;
+    arguments.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        arguments << brinmoor::pathFromNative(argv[i]);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("brinmoor-count"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BRINMOOR_VERSION));
@@ -15,5 +23,5 @@ int main(int argc, char *argv[])
     out.open(1, QIODevice::WriteOnly);
     err.open(2, QIODevice::WriteOnly | QIODevice::Unbuffered);
     in.open(0, QIODevice::ReadOnly);
-    return brinmoor::cli::runCommandLine(QCoreApplication::arguments(), out, err, in);
+    return brinmoor::cli::runCommandLine(arguments, out, err, in);
 }

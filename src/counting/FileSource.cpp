@@ -1,6 +1,6 @@
 #include "FileSource.h"
 
-#include <QFile>
+#include "Paths.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -69,7 +69,7 @@ std::int64_t FileRangeSource::read(char *buffer, std::int64_t max)
 
 OpenFile::OpenFile(const QString &path)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = nativePath(path);
     // O_NONBLOCK: opening a FIFO without a writer must not hang; it is
     // refused below anyway.
     do

@@ -4,7 +4,9 @@
 #include "AddFolder.h"
 #include "FileListCommands.h"
 #include "FileListView.h"
+#include "FolderScanJob.h"
 #include "MainWindow.h"
+#include "Paths.h"
 #include "SampleFiles.h"
 #include "SettingsStore.h"
 #include "TextListModel.h"
@@ -22,6 +24,8 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <filesystem>
 
 using namespace brinmoor;
 using app::MainWindow;
@@ -72,6 +76,7 @@ private slots:
     void dropsOfFilesAndFolders();
     void removalAndClearingWaitWhileBusy();
     void sampleFiles();
+    void unshowableNamesAreToldOncePerCommand();
     void newcomersFirstRun();
     void closingDuringAScan();
 
@@ -337,6 +342,69 @@ void FileListWindowTest::sampleFiles()
     QCOMPARE(w.fileList().count(), expected.size());
     QCOMPARE(m_dialogs->messages.size(), 2);
     QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(QDir::toNativeSeparators(samples) + QDir::separator())});
+}
+
+// Names that are not UTF-8 cannot be shown as text: the files are added (they
+// count right) and the folders passed over, and each command says so in one
+// box, whether it is a folder scan, a drop or a sample load.
+void FileListWindowTest::unshowableNamesAreToldOncePerCommand()
+{
+    const QString badFile = writeFile(pathFromNative("scan/bad\xff.txt"));
+    writeFile(pathFromNative("scan/dir\xfd/inside.txt"));
+    const QString ok = writeFile(QStringLiteral("scan/ok.txt"));
+    const QString badFolder = native(pathFromNative("scan/dir\xfd"));
+    const QString badSample = writeFile(pathFromNative("program/Samples/sample\xfe.txt"));
+    MainWindow &w = makeWindow();
+    // The warnings a command gave, in order, each the program's own box.
+    const auto warnings = [this, &w] {
+        QStringList texts;
+        for (const ScriptedDialogs::Message &m : std::exchange(m_dialogs->messages, {})) {
+            if (m.icon == MessageIcon::Warning && m.buttons == MessageButtons::Ok && m.title == w.applicationTitle())
+                texts << m.text;
+            else
+                texts << QStringLiteral("other box: ") + m.text;
+        }
+        return texts;
+    };
+
+    m_dialogs->inputAnswers.append(QStringLiteral("txt"));
+    m_fileDialogs->folders.append(native(QStringLiteral("scan")));
+    button("PushButton5")->click();
+    QVERIFY(waitUntilIdle());
+    QCOMPARE(w.fileList().texts(), (QStringList{badFile, ok}));
+    QCOMPARE(warnings(), QStringList{
+        "1 file name(s) cannot be shown as text (they hold bytes that are not UTF-8). The files were added and "
+        "count as usual; the list shows those bytes as stand-in characters. 1 folder name(s) cannot be shown as "
+        "text (they hold bytes that are not UTF-8). Those folders were passed over with everything in them.\r\r"
+        + badFolder + u'\r' + badFile});
+
+    // A drop of the file itself and of the folder: one box for both.
+    w.fileList().clear();
+    QMimeData data;
+    const auto url = [](const QString &path) {
+        return QUrl::fromEncoded("file://" + nativePath(path).toPercentEncoding("/"));
+    };
+    data.setUrls({url(badFile), url(native(QStringLiteral("scan")))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view()->viewport(), &enter);
+    QSignalSpy added(view(), &filelist::FileListView::dropAdded);
+    QDropEvent drop(QPointF(12, 12), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view()->viewport(), &drop);
+    QVERIFY(added.wait(10000));
+    QCOMPARE(w.fileList().texts(), (QStringList{badFile, badFile, ok}));
+    QCOMPARE(warnings(), QStringList{filelist::unshowableNamesText({2, 1, {badFile, badFolder, badFile}})});
+
+    // The sample files, recorded when the window started: the box, then the
+    // usual question.
+    w.fileList().clear();
+    button("PushButton11")->click();
+    QVERIFY(w.fileList().texts().contains(badSample));
+    QCOMPARE(warnings(), (QStringList{filelist::unshowableNamesText({1, 0, {badSample}}),
+                                      QStringLiteral("other box: ") + filelist::OpenSampleFolderQuestion}));
+
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    std::filesystem::remove_all(nativePath(native(QStringLiteral("scan"))).toStdString());
+    std::filesystem::remove(nativePath(badSample).toStdString());
 }
 
 void FileListWindowTest::newcomersFirstRun()

@@ -1,6 +1,10 @@
+#include "CountCommand.h"
 #include "FolderWalk.h"
+#include "Paths.h"
 #include "ResultRows.h"
+#include "TestFiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -11,6 +15,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using brinmoor::nativePath;
+using brinmoor::pathFromNative;
 using brinmoor::counting::fileRow;
 using brinmoor::counting::totalRow;
 
@@ -31,19 +45,47 @@ struct Result
     }
 };
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs the program with each argument's own bytes (nativePath): QProcess
+// would encode them as UTF-8 and lose the bytes of names that are not.
 Result runProgram(const QStringList &arguments, const QByteArray &input = {})
 {
-    QProcess process;
-    process.start(QStringLiteral(BRINMOOR_COUNT_EXE), arguments);
-    if (!process.waitForStarted())
+    QTemporaryDir io;
+    const QString in = io.filePath("in"), out = io.filePath("out"), err = io.filePath("err");
+    QFile inFile(in);
+    if (!inFile.open(QIODevice::WriteOnly) || inFile.write(input) != input.size())
+        qFatal("cannot write the program's input");
+    inFile.close();
+
+    std::vector<QByteArray> bytes{QByteArrayLiteral(BRINMOOR_COUNT_EXE)};
+    for (const QString &argument : arguments)
+        bytes.push_back(nativePath(argument));
+    std::vector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, QFile::encodeName(in).constData(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, QFile::encodeName(out).constData(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, QFile::encodeName(err).constData(), O_WRONLY | O_CREAT, 0600);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
         qFatal("cannot start brinmoor-count");
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(30000);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
     Result r;
-    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readAll(out);
+    r.err = readAll(err);
     return r;
 }
 
@@ -91,15 +133,13 @@ class CountCliTest : public QObject
 private:
     QTemporaryDir m_dir;
     QString m_a, m_b, m_blanks, m_tree;
+    QString m_bytes, m_badName, m_bomName, m_deep;   // names that are not UTF-8 or start with a byte-order mark
     QHash<QString, quint64> m_treeLines;   // by the path the walk gives
 
     QString write(const QString &relative, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(relative);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
+        touch(path, bytes);
         return path;
     }
 
@@ -117,7 +157,15 @@ private slots:
             const QString path = write("tree/" + name, QByteArray("1\n").repeated(lines));
             m_treeLines.insert(QDir::toNativeSeparators(path), quint64(lines));
         }
+        m_bytes = m_dir.filePath("bytes");
+        m_badName = write(pathFromNative("bytes/bad\xffname.txt"), "a\nK\n\xef\xbb\xbfz\n");
+        m_bomName = write(pathFromNative("bytes/\xef\xbb\xbf" "bom.txt"), "a\nb\n");
+        m_deep = write(pathFromNative("bytes/sub/deep\xfe/f\xe9.txt"), "1\n2\n3\n");
+        write("list-of-bytes", nativePath(m_deep + '\n' + m_badName + '\n'));
     }
+
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    void cleanupTestCase() { std::filesystem::remove_all(nativePath(m_bytes).toStdString()); }
 
     void totalAndSeparateRows()
     {
@@ -288,6 +336,66 @@ private slots:
         QCOMPARE(failures.size(), 1);
         QCOMPARE(failures.at(0).toObject().value("path").toString(), missing);
         QVERIFY(!failures.at(0).toObject().value("reason").toString().isEmpty());
+    }
+
+    // A path is bytes: it is opened, walked and printed exactly as the file
+    // system names it, and a word is taken as given (a leading byte-order
+    // mark is part of it).
+    void bytesAsGiven_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("out");
+        const auto row = [](quint64 lines, const QString &path) { return nativePath(fileRow(lines, path)) + '\n'; };
+        const QString bom = pathFromNative("\xef\xbb\xbf");
+        QTest::newRow("name not UTF-8") << QStringList{"-s", m_badName} << row(3, m_badName);
+        QTest::newRow("name starting with a byte-order mark") << QStringList{"-s", m_bomName} << row(2, m_bomName);
+        QTest::newRow("word that is a byte-order mark") << QStringList{"-s", "-x", bom, m_badName} << row(2, m_badName);
+        QTest::newRow("word starting with a byte-order mark")
+            << QStringList{"-s", "-x", bom + "K", m_badName} << row(3, m_badName);
+        QTest::newRow("folder with such names") << QStringList{"-s", m_bytes}
+                                                << row(3, m_badName) + row(2, m_bomName) + row(3, m_deep);
+        QTest::newRow("names in a list") << QStringList{"-s", "--files-from", m_dir.filePath("list-of-bytes")}
+                                         << row(3, m_deep) + row(3, m_badName);
+        QTest::newRow("csv") << QStringList{"--format=csv", m_badName}
+                             << "kind,path,lines\r\nfile," + nativePath(m_badName) + ",3\r\ntotal,,3\r\n";
+        // JSON text is UTF-8: each stray byte is the escape \udcXX.
+        QTest::newRow("json") << QStringList{"--format=json", m_deep}
+                              << "{\"files\":[\n{\"path\":\"" + nativePath(m_bytes).replace('\\', "\\\\")
+                                     + "/sub/deep\\udcfe/f\\udce9.txt\",\"lines\":3}\n],\"total\":3,\"failures\":[\n]}\n";
+    }
+    void bytesAsGiven()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, out);
+        const Result r = runProgram(arguments);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, out);
+    }
+
+    // A sub-folder that cannot be listed is a failure, as an unreadable file
+    // is; the rest is counted. (Run in-process: as root no permission stops
+    // a listing, so the folder is refused through the walk's seam.)
+    void unlistableSubFolderFails()
+    {
+        brinmoor::cli::CountCommand command;
+        command.separate = true;
+        command.paths = {m_bytes};
+        const QByteArray refused = nativePath(m_bytes + "/sub");
+        command.openFolder = [refused](const char *path) {
+            if (refused == path) {
+                errno = EACCES;
+                return -1;
+            }
+            return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        };
+        QBuffer out, err, in;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        in.open(QIODevice::ReadOnly);
+        QCOMPARE(brinmoor::cli::runCount(command, out, err, in), 1);
+        QCOMPARE(err.data(), "brinmoor-count: " + refused + ": Permission denied\n");
+        QCOMPARE(out.data(), nativePath(fileRow(3, m_badName) + '\n' + fileRow(2, m_bomName) + '\n'));
     }
 
     void failingFileKeepsTheOthers()

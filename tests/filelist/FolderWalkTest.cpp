@@ -1,5 +1,6 @@
 #include "ErrorReport.h"
 #include "FolderWalk.h"
+#include "Paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// Failures print the paths, not their code units.
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << brinmoor::nativePath(text).toStdString() << '"';
+}
 
 namespace {
 
@@ -79,45 +86,24 @@ protected:
         ASSERT_EQ(::symlink(target.c_str(), raw(relative).c_str()), 0) << relative;
     }
 
-    // The names, as given, in the order in which the folder lists them.
-    QStringList inListingOrder(const QString &folder, const QStringList &names) const
-    {
-        QStringList ordered;
-        const QDir::Filters all = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
-        for (const QString &name : QDir(at(folder)).entryList(all, QDir::Unsorted)) {
-            if (names.contains(name))
-                ordered << name;
-        }
-        return ordered;
-    }
-
     QTemporaryDir m_dir;
 };
 
-TEST_F(FolderWalkTest, ListsLevelByLevelInTheOrderOfTheParents)
+TEST_F(FolderWalkTest, ListsLevelByLevelInNaturalOrder)
 {
-    folders({"a", "b", "a/a1", "b/b1", "b/b2", "a/a1/deep"});
-    files({"r1.txt", "r2.txt", "a/a.txt", "b/b.txt", "a/a1/a1.txt", "b/b1/b1.txt", "b/b2/b2.txt",
-           "a/a1/deep/d.txt"});
+    // Listing order on Linux looks random; names sort as a file manager
+    // shows them (case ignored, numbers by value), level by level.
+    folders({"b10", "b9", "A", "b9/z", "b9/y2", "b9/y10", "A/deep", "b10/c"});
+    files({"r10.txt", "r9.txt", "R1.txt", "A/a.txt", "b9/b.txt", "b10/b.txt", "b9/z/z.txt", "b9/y2/y.txt",
+           "b9/y10/y.txt", "A/deep/d.txt", "b10/c/c.txt"});
 
     QStringList expectedFiles;
+    for (const char *file : {"R1.txt", "r9.txt", "r10.txt", "A/a.txt", "b9/b.txt", "b10/b.txt", "A/deep/d.txt",
+                             "b9/y2/y.txt", "b9/y10/y.txt", "b9/z/z.txt", "b10/c/c.txt"})
+        expectedFiles << at(file);
     QStringList expectedFolders{m_dir.path()};
-    for (const QString &name : inListingOrder({}, {"r1.txt", "r2.txt"}))
-        expectedFiles << at(name);
-    const QStringList level1 = inListingOrder({}, {"a", "b"});
-    for (const QString &parent : level1) {
-        expectedFolders << at(parent);
-        expectedFiles << at(parent + u'/' + parent + ".txt");
-    }
-    for (const QString &parent : level1) {
-        const QStringList children = parent == u"a" ? QStringList{"a1"} : inListingOrder("b", {"b1", "b2"});
-        for (const QString &child : children) {
-            expectedFolders << at(parent + u'/' + child);
-            expectedFiles << at(parent + u'/' + child + u'/' + child + ".txt");
-        }
-    }
-    expectedFolders << at("a/a1/deep");
-    expectedFiles << at("a/a1/deep/d.txt");
+    for (const char *folder : {"A", "b9", "b10", "A/deep", "b9/y2", "b9/y10", "b9/z", "b10/c"})
+        expectedFolders << at(folder);
 
     EXPECT_EQ(walkFolder(m_dir.path(), "*.txt"), expectedFiles);
     EXPECT_EQ(GetSubDirectories2016(m_dir.path()), expectedFolders);
@@ -162,18 +148,37 @@ TEST_F(FolderWalkTest, LeavesOutTildeNamesDotFilesAndWhatIsNoRegularFile)
                                   at("outside.txt"), at("~tilde/in.txt")}));
 }
 
-TEST_F(FolderWalkTest, SkipsFoldersWithBadNamesAndEverythingBelowThem)
+TEST_F(FolderWalkTest, BadFolderNamesAreSkippedByTheWindowAndWalkedByTheConsole)
 {
     folders({"ctl\x01", "nel\xc2\x85", "what?", "bytes\xff\xfe", "del\x7f", "caf\xc3\xa9", "caf\xc3\xa9/inner",
              "ctl\x01/inner"});
     files({"ctl\x01/f.txt", "ctl\x01/inner/f.txt", "nel\xc2\x85/f.txt", "what?/f.txt", "bytes\xff\xfe/f.txt",
            "del\x7f/f.txt", "caf\xc3\xa9/f.txt", "caf\xc3\xa9/inner/f.txt", "bad\xff.txt"});
+    const auto walk = [this](const WalkOptions &options) {
+        QStringList found;
+        walkFolder(m_dir.path(), options, [&](const QStringList &batch) { found += batch; });
+        found.sort();
+        return found;
+    };
 
-    QStringList found = walkFolder(m_dir.path(), "*.txt");
-    found.sort();
-    // The file whose name is not UTF-8 could not be opened by its decoded
-    // path, so it is not offered either.
-    EXPECT_EQ(found, (QStringList{at(QStringLiteral("café/f.txt")), at(QStringLiteral("café/inner/f.txt"))}));
+    // The window's scan: bad folder names are passed over, and the one that
+    // is not text is named so that the window can say so. A file whose name
+    // is not UTF-8 is offered, and its path leads back to its bytes.
+    WalkOptions window;
+    QStringList unshowable;
+    window.unshowableFolder = [&](const QString &folder) { unshowable << folder; };
+    const QStringList found = walk(window);
+    EXPECT_EQ(found, (QStringList{at(QStringLiteral("bad") + QChar(0xdcff) + ".txt"), at(QStringLiteral("café/f.txt")),
+                                  at(QStringLiteral("café/inner/f.txt"))}));
+    EXPECT_EQ(unshowable, QStringList{at(QStringLiteral("bytes") + QChar(0xdcff) + QChar(0xdcfe))});
+
+    // The console walks every folder, and every path opens.
+    WalkOptions console;
+    console.skipBadFolderNames = false;
+    const QStringList all = walk(console);
+    EXPECT_EQ(all.size(), 9);
+    for (const QString &path : all)
+        EXPECT_TRUE(IsOpenableFile(path)) << nativePath(path).toStdString();
 }
 
 TEST(HasBadCharactersTest, JudgesCharactersNotTheirBytes)
@@ -210,6 +215,15 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
     found.clear();
     walkFolder(at("shut"), options, [&](const QStringList &batch) { found += batch; });
     EXPECT_TRUE(found.isEmpty());
+
+    // The console reports every folder it cannot list, the chosen one too.
+    options.reportEveryUnlistableFolder = true;
+    for (const QString &start : {m_dir.path(), at("shut")}) {
+        sink.failures.clear();
+        walkFolder(start, options, [](const QStringList &) {});
+        ASSERT_EQ(sink.failures.size(), 1u);
+        EXPECT_EQ(sink.failures[0].description, at("shut") + ": Permission denied");
+    }
 
     // The same with the real permission, where it is enforced (not as root).
     if (::geteuid() != 0) {

@@ -8,6 +8,7 @@
 #include "UserDialogs.h"
 
 #include <QDir>
+#include <QPointer>
 
 namespace brinmoor::filelist {
 
@@ -51,11 +52,19 @@ FolderScanJob *AddAllFilesInFolder(const AddFolderContext &context)
     QObject::connect(job, &FolderScanJob::rowsFound, list,
                      [list](const QStringList &rows) { list->append(rows); });
     BusyHold hold = context.holdBusy ? context.holdBusy() : BusyHold();
-    QObject::connect(job, &FolderScanJob::finished, job, [job, hold]() mutable {
+    // The box goes through the window's dialogs, which live as long as the
+    // job's parent does.
+    const QPointer<QObject> alive(parent);
+    UserDialogs *dialogs = &context.dialogs;
+    QObject::connect(job, &FolderScanJob::finished, job,
+                     [job, hold, alive, dialogs, title = context.title](bool cancelled) mutable {
         // The job goes first: whatever the busy pointer's end sets off may
         // close the window, which deletes every scan there and then.
         job->deleteLater();
+        const UnshowableNames unshowable = job->unshowableNames();
         hold.reset();
+        if (!cancelled && !unshowable.isEmpty() && alive)
+            dialogs->message(title, unshowableNamesText(unshowable), MessageButtons::Ok, MessageIcon::Warning);
     });
     job->start();
     return job;

@@ -1,7 +1,10 @@
 #include "FilePaths.h"
 
+#include "Paths.h"
+
 #include <QDir>
-#include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace brinmoor::filelist {
 
@@ -48,19 +51,27 @@ QString NormalizeBackslashes(const QString &path)
     return NormalizeSeparators(path, QDir::separator(), networkPaths);
 }
 
+namespace {
+
+// Asked by the name's own bytes (a QFileInfo would re-encode a name that is
+// not UTF-8 and ask about another). A NUL would cut the name short, and no
+// file system accepts one.
+bool exists(const QString &path)
+{
+    struct stat status;
+    return !path.isEmpty() && !path.contains(QChar(0)) && ::stat(nativePath(path).constData(), &status) == 0;
+}
+
+} // namespace
+
 bool IsUnreadablePath(const QString &path)
 {
-    // QFileInfo answers false for empty paths and for names holding a NUL,
-    // which no file system accepts.
-    return path.isEmpty() || !QFileInfo(path).exists();
+    return !exists(path);
 }
 
 bool PathExists(const QString &path)
 {
-    if (path.isEmpty())
-        return false;
-    const QFileInfo info(path);
-    return info.exists() && info.lastModified().isValid();
+    return exists(path);
 }
 
 } // namespace brinmoor::filelist

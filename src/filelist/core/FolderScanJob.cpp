@@ -3,12 +3,46 @@
 #include "ErrorReport.h"
 #include "FilePaths.h"
 #include "FolderWalk.h"
+#include "Paths.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QThread>
 
 namespace brinmoor::filelist {
+
+namespace {
+
+// Enough for the user to find them; the count says how many there are.
+constexpr int NamesShown = 3;
+
+} // namespace
+
+void UnshowableNames::add(const QString &path, bool folder)
+{
+    ++(folder ? folders : files);
+    if (first.size() < NamesShown)
+        first.append(path);
+}
+
+QString unshowableNamesText(const UnshowableNames &names)
+{
+    QStringList parts;
+    if (names.files > 0)
+        parts << QStringLiteral("%1 file name(s) cannot be shown as text (they hold bytes that are not UTF-8). "
+                                "The files were added and count as usual; the list shows those bytes as stand-in "
+                                "characters.")
+                     .arg(names.files);
+    if (names.folders > 0)
+        parts << QStringLiteral("%1 folder name(s) cannot be shown as text (they hold bytes that are not UTF-8). "
+                                "Those folders were passed over with everything in them.")
+                     .arg(names.folders);
+    QString text = parts.join(QLatin1Char(' ')) + QStringLiteral("\r\r") + names.first.join(QLatin1Char('\r'));
+    const int more = names.files + names.folders - int(names.first.size());
+    if (more > 0)
+        text += QStringLiteral("\rand %1 more").arg(more);
+    return text;
+}
 
 // Hands the walk's failures from its thread to the job's, where the real
 // sink (a box on the screen) may be called. Called by the walking thread.
@@ -98,6 +132,7 @@ void FolderScanJob::cancel()
 // start() fixed, the cancel flag, and queued calls back to the job.
 void FolderScanJob::run()
 {
+    UnshowableNames unshowable;
     QStringList pending;
     QElapsedTimer sinceHandOver;
     sinceHandOver.start();
@@ -111,6 +146,8 @@ void FolderScanJob::run()
     };
     const auto take = [&](const QStringList &rows) {
         for (const QString &row : rows) {
+            if (hasEscapedBytes(row))
+                unshowable.add(row, false);
             pending.append(row);
             if (pending.size() >= m_maxBatch)
                 handOverPending();
@@ -124,6 +161,7 @@ void FolderScanJob::run()
     options.cancel = &m_cancel;
     options.batchSize = 256;   // small, so the interval is kept even on slow trees
     options.failures = m_forwarder.get();
+    options.unshowableFolder = [&unshowable](const QString &folder) { unshowable.add(folder, true); };
     for (const Item &item : std::as_const(m_items)) {
         if (m_cancel)
             break;
@@ -140,6 +178,7 @@ void FolderScanJob::run()
         });
     }
     handOverPending();
+    m_unshowable = std::move(unshowable);
     QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
 }
 

@@ -15,6 +15,23 @@ class FailureSink;
 
 namespace brinmoor::filelist {
 
+// Names a command met that cannot be shown as text (bytes that are not
+// UTF-8). Files with such names are added like any other, and count right;
+// folders with such names are passed over by the scan's bad-name rule. The
+// window says so once per command rather than dropping them unseen.
+struct UnshowableNames
+{
+    int files = 0;
+    int folders = 0;
+    QStringList first;   // the first few paths, for the message
+
+    void add(const QString &path, bool folder);
+    bool isEmpty() const { return files == 0 && folders == 0; }
+};
+
+// The text of the box that tells of them.
+QString unshowableNamesText(const UnshowableNames &names);
+
 // Walks folders on a thread of its own and hands the files it finds to the
 // GUI thread in batches, in walk order, through rowsFound. Several jobs may
 // run at once; each finishes on its own. The job lives on the thread that
@@ -47,6 +64,9 @@ public:
     // Stops the walk soon; rows already handed over stay. finished follows.
     void cancel();
     bool isRunning() const { return m_running; }
+    // What the job met that cannot be shown as text; complete once finished
+    // has been emitted.
+    const UnshowableNames &unshowableNames() const { return m_unshowable; }
 
 signals:
     void rowsFound(const QStringList &rows);
@@ -75,6 +95,8 @@ private:
     std::unique_ptr<ForwardingSink> m_forwarder;
     std::unique_ptr<QThread> m_thread;
     bool m_running = false;
+    // Written by the walking thread, read once it has ended.
+    UnshowableNames m_unshowable;
 };
 
 } // namespace brinmoor::filelist

@@ -3,9 +3,10 @@
 #include "ErrorReport.h"
 #include "FileAttributes.h"
 #include "FileNamePattern.h"
+#include "NaturalOrder.h"
+#include "Paths.h"
 
-#include <QFile>
-
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <string>
@@ -19,9 +20,10 @@
 #include <unistd.h>
 
 // The walk works on the file system's own bytes and POSIX calls, and makes a
-// QString only for each path it hands out: a large tree is mostly readdir()
-// and d_type, with a stat only where d_type cannot answer (symbolic links,
-// file systems that leave it unknown).
+// QString only for the names it keeps: a large tree is mostly readdir() and
+// d_type, with a stat only where d_type cannot answer (symbolic links, file
+// systems that leave it unknown). Names become text through pathFromNative,
+// so every name, UTF-8 or not, leads back to its file.
 
 namespace brinmoor::filelist {
 
@@ -97,31 +99,6 @@ bool isAscii(std::string_view text)
     return true;
 }
 
-bool folderNameIsBad(std::string_view name)
-{
-    if (isAscii(name)) {
-        for (const char c : name) {
-            if (c < 0x20 || c == 0x7f || c == '?')
-                return true;
-        }
-        return false;
-    }
-    return HasBadCharacters(QFile::decodeName(QByteArray::fromRawData(name.data(), qsizetype(name.size()))));
-}
-
-// A file name that does not survive decoding (bytes that are not UTF-8)
-// would name another file, or none, once it is a QString; like a name whose
-// characters the code page lacks, it cannot be opened by its path. Empty
-// when that is so.
-QString decodedFileName(std::string_view name)
-{
-    const QByteArray bytes = QByteArray::fromRawData(name.data(), qsizetype(name.size()));
-    QString decoded = QFile::decodeName(bytes);
-    if (QFile::encodeName(decoded) != bytes)
-        return {};
-    return decoded;
-}
-
 QString errorText(int error)
 {
     return QString::fromStdString(std::generic_category().message(error));
@@ -190,78 +167,135 @@ QString withSeparator(const QString &folder)
     return folder == u"/" ? folder : folder + u'/';
 }
 
-// The level-by-level walk. Each folder is opened once: its sub-folders are
-// queued behind the folders already waiting, which is the level order, and
-// its entries are handed to onEntry as they are read. The queue holds only
-// folders not yet listed, and the set of folders seen grows with the tree,
-// so time and memory stay linear in its size.
-class TreeWalk
+bool folderNameIsBad(std::string_view name, const QString &decoded)
+{
+    if (isAscii(name)) {
+        for (const char c : name) {
+            if (c < 0x20 || c == 0x7f || c == '?')
+                return true;
+        }
+        return false;
+    }
+    return HasBadCharacters(decoded);
+}
+
+bool isBadCharacter(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == U'?' || c == 0xfffd;
+}
+
+} // namespace
+
+// The level-by-level walk. Each folder is opened once and read whole: its
+// files are handed out and its sub-folders queued behind the folders
+// already waiting, which is the level order, both in natural order. The
+// queue holds only folders not yet listed, and the set of folders seen grows
+// with the tree, so time and memory stay linear in its size (plus one
+// folder's entries at a time).
+class FolderWalker::Private
 {
 public:
-    explicit TreeWalk(const WalkOptions &options)
+    Private(const QString &folder, const WalkOptions &options, bool wantFiles)
         : m_options(options)
+        , m_pattern(options.pattern)
+        , m_root(cleanFolderPath(folder))
+        , m_wantFiles(wantFiles)
     {
+        if (!m_root.isEmpty())
+            m_waiting.push_back(nativePath(m_root).toStdString());
     }
 
-    // onFolder(nativePath, nativePathWithSeparator) for every folder that
-    // could be opened, before its entries; onEntry(kind, name,
-    // nativePathWithSeparator) for every entry that is not a folder, which
-    // answers false to stop the walk. False when cancelled or stopped.
-    template <typename OnFolder, typename OnEntry>
-    bool run(const QString &folder, OnFolder &&onFolder, OnEntry &&onEntry)
+    bool nextFolder(QStringList &files, QString *listed)
     {
-        const QString root = cleanFolderPath(folder);
-        if (root.isEmpty())
-            return true;
-        std::deque<std::string> waiting;
-        waiting.push_back(QFile::encodeName(root).toStdString());
-        bool atRoot = true;
-        while (!waiting.empty()) {
-            if (m_options.cancel && m_options.cancel->load(std::memory_order_relaxed))
+        while (!m_waiting.empty()) {
+            if (cancelled())
                 return false;
-            const std::string path = std::move(waiting.front());
-            waiting.pop_front();
+            const std::string path = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            const bool atRoot = m_atRoot;
+            m_atRoot = false;
             const Listing listing(openListing(path));
-            if (!listing) {
-                atRoot = false;
+            if (!listing)
                 continue;
-            }
-            const QString native = atRoot ? root : QFile::decodeName(QByteArray::fromStdString(path));
-            atRoot = false;
-            const QString nativePrefix = withSeparator(native);
-            const std::string prefix = withSeparator(path);
-            onFolder(native, nativePrefix);
-
-            const int fd = ::dirfd(listing.get());
-            // A failure part-way through the listing ends it without a
-            // word; what was read stays.
-            while (const dirent *entry = ::readdir(listing.get())) {
-                if (isDotOrDotDot(entry->d_name))
-                    continue;
-                const std::string_view name(entry->d_name);
-                const Classified classified = classify(fd, *entry);
-                if (classified.kind == Kind::Folder) {
-                    if (folderNameIsBad(name))
-                        continue;
-                    // The folder the walk starts from is never tested, only
-                    // the ones below it.
-                    const int value = attributeValue({name, true, classified.symlink});
-                    if (value == attribute::HiddenSystemFolder || value == attribute::HiddenSystemFolderLink)
-                        continue;
-                    std::string below;
-                    below.reserve(prefix.size() + name.size());
-                    below += prefix;
-                    below += name;
-                    waiting.push_back(std::move(below));
-                } else if (!onEntry(classified, name, nativePrefix)) {
-                    return false;
-                }
-            }
+            const QString native = atRoot ? m_root : pathFromNative(path);
+            list(listing.get(), path, withSeparator(native), files);
+            if (listed)
+                *listed = native;
+            return true;
         }
-        return true;
+        return false;
     }
 
 private:
+    bool cancelled() const { return m_options.cancel && m_options.cancel->load(std::memory_order_relaxed); }
+
+    void list(DIR *listing, const std::string &path, const QString &nativePrefix, QStringList &files)
+    {
+        std::vector<QString> kept;
+        std::vector<QString> below;
+        const int fd = ::dirfd(listing);
+        for (;;) {
+            errno = 0;
+            const dirent *entry = ::readdir(listing);
+            if (!entry) {
+                // A listing that breaks off keeps what was read.
+                if (errno != 0)
+                    failed(path, errno);
+                break;
+            }
+            if (isDotOrDotDot(entry->d_name))
+                continue;
+            const std::string_view name(entry->d_name);
+            const Classified classified = classify(fd, *entry);
+            if (classified.kind == Kind::Folder)
+                keepFolder(name, classified, nativePrefix, below);
+            else if (classified.kind == Kind::File && m_wantFiles)
+                keepFile(name, classified, kept);
+        }
+        m_order.sort(kept);
+        m_order.sort(below);
+        files.reserve(files.size() + qsizetype(kept.size()));
+        for (const QString &file : kept)
+            files.append(nativePrefix + file);
+        // Back to the name's bytes: pathFromNative's round trip is exact.
+        const std::string prefix = withSeparator(path);
+        for (const QString &folder : below)
+            m_waiting.push_back(prefix + nativePath(folder).toStdString());
+    }
+
+    void keepFolder(std::string_view name, const Classified &classified, const QString &nativePrefix,
+                    std::vector<QString> &below)
+    {
+        QString decoded = pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
+        if (m_options.skipBadFolderNames && folderNameIsBad(name, decoded)) {
+            if (m_options.unshowableFolder && hasEscapedBytes(decoded))
+                m_options.unshowableFolder(nativePrefix + decoded);
+            return;
+        }
+        // The folder the walk starts from is never tested, only the ones
+        // below it.
+        const int value = attributeValue({name, true, classified.symlink});
+        if (value == attribute::HiddenSystemFolder || value == attribute::HiddenSystemFolderLink)
+            return;
+        below.push_back(std::move(decoded));
+    }
+
+    void keepFile(std::string_view name, const Classified &classified, std::vector<QString> &kept) const
+    {
+        if (name.front() == '~' || attributeValue({name, false, classified.symlink}) == attribute::HiddenArchivedFile)
+            return;
+        // Most names are ASCII: matched on their bytes, decoded only when
+        // they are kept.
+        if (isAscii(name)) {
+            if (m_pattern.matches(name))
+                kept.push_back(QString::fromLatin1(name.data(), qsizetype(name.size())));
+            return;
+        }
+        QString decoded = pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
+        if (m_pattern.matches(decoded))
+            kept.push_back(std::move(decoded));
+    }
+
     DIR *openListing(const std::string &path)
     {
         const int fd = m_options.openFolder ? m_options.openFolder(path.c_str()) : openFolderForListing(path.c_str());
@@ -293,66 +327,60 @@ private:
 
     void failed(const std::string &path, int error)
     {
-        if (dropsOutSilently(error) || !m_options.failures)
+        if (!m_options.failures || (!m_options.reportEveryUnlistableFolder && dropsOutSilently(error)))
             return;
-        m_options.failures->report(Failure{
-            QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(": ") + errorText(error),
-            QString::fromLatin1(location::GetSubDirectories2016), StepLookUpFolder});
+        m_options.failures->report(Failure{pathFromNative(path) + QStringLiteral(": ") + errorText(error),
+                                           QString::fromLatin1(location::GetSubDirectories2016), StepLookUpFolder});
     }
 
-    const WalkOptions &m_options;
+    const WalkOptions m_options;
+    const FileNamePattern m_pattern;
+    const NaturalOrder m_order;
+    const QString m_root;
+    const bool m_wantFiles;
+    bool m_atRoot = true;
+    std::deque<std::string> m_waiting;
     std::unordered_set<FolderId, FolderIdHash> m_seen;
 };
 
-bool isBadCharacter(char32_t c)
+FolderWalker::FolderWalker(const QString &folder, const WalkOptions &options)
+    : d(std::make_unique<Private>(folder, options, true))
 {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == U'?' || c == 0xfffd;
 }
 
-} // namespace
+FolderWalker::~FolderWalker() = default;
+
+bool FolderWalker::nextFolder(QStringList &files, QString *listed)
+{
+    return d->nextFolder(files, listed);
+}
 
 void walkFolder(const QString &folder, const WalkOptions &options,
                 const std::function<void(const QStringList &batch)> &onBatch)
 {
-    const FileNamePattern pattern(options.pattern);
     const qsizetype batchSize = std::max(1, options.batchSize);
+    const auto cancelled = [&options] { return options.cancel && options.cancel->load(std::memory_order_relaxed); };
     QStringList batch;
     batch.reserve(batchSize);
-
-    TreeWalk walk(options);
-    const bool finished = walk.run(
-        folder, [](const QString &, const QString &) {},
-        [&](const Classified &entry, std::string_view name, const QString &nativePrefix) {
-            if (entry.kind != Kind::File || name.front() == '~')
-                return true;
-            if (attributeValue({name, false, entry.symlink}) == attribute::HiddenArchivedFile)
-                return true;
-            QString path;
-            if (isAscii(name)) {
-                if (!pattern.matches(name))
-                    return true;
-                path.reserve(nativePrefix.size() + qsizetype(name.size()));
-                path += nativePrefix;
-                path += QLatin1StringView(name.data(), qsizetype(name.size()));
-            } else {
-                const QString decoded = decodedFileName(name);
-                if (decoded.isEmpty() || !pattern.matches(decoded))
-                    return true;
-                path = nativePrefix + decoded;
-            }
-            batch.append(std::move(path));
+    QStringList files;
+    FolderWalker walker(folder, options);
+    while (walker.nextFolder(files)) {
+        for (QString &file : files) {
+            batch.append(std::move(file));
             if (batch.size() >= batchSize) {
                 onBatch(batch);
                 batch.clear();
                 // A cancel asked for while a batch was taken in stops the
                 // walk at once rather than at the next folder.
-                return !(options.cancel && options.cancel->load(std::memory_order_relaxed));
+                if (cancelled())
+                    return;
             }
-            return true;
-        });
+        }
+        files.clear();
+    }
     // A cancelled walk hands over nothing more: its caller has stopped
     // listening.
-    if (finished && !batch.isEmpty())
+    if (!cancelled() && !batch.isEmpty())
         onBatch(batch);
 }
 
@@ -369,17 +397,18 @@ QStringList walkFolder(const QString &folder, const QString &pattern)
 QStringList GetSubDirectories2016(const QString &folder, const WalkOptions &options)
 {
     QStringList folders;
-    TreeWalk walk(options);
-    walk.run(
-        folder, [&folders](const QString &native, const QString &) { folders.append(native); },
-        [](const Classified &, std::string_view, const QString &) { return true; });
+    FolderWalker::Private walk(folder, options, false);
+    QStringList none;
+    QString listed;
+    while (walk.nextFolder(none, &listed))
+        folders.append(listed);
     return folders;
 }
 
 QStringList ListFiles(const QString &folder, const QString &pattern)
 {
     QStringList names;
-    const int fd = openFolderForListing(QFile::encodeName(folder).constData());
+    const int fd = openFolderForListing(nativePath(folder).constData());
     if (fd < 0)
         return names;
     const Listing listing(::fdopendir(fd));
@@ -393,8 +422,8 @@ QStringList ListFiles(const QString &folder, const QString &pattern)
             continue;
         if (classify(fd, *entry).kind != Kind::File)
             continue;
-        const QString name = decodedFileName(entry->d_name);
-        if (!name.isEmpty() && matcher.matches(name))
+        const QString name = pathFromNative(entry->d_name);
+        if (matcher.matches(name))
             names.append(name);
     }
     return names;
@@ -405,7 +434,7 @@ bool IsOpenableFile(const QString &path)
     if (path.isEmpty())
         return false;
     struct stat status;
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+    return ::stat(nativePath(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 bool IsFolder(const QString &path)
@@ -413,12 +442,13 @@ bool IsFolder(const QString &path)
     if (path.isEmpty())
         return false;
     struct stat status;
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    return ::stat(nativePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // The file-name encoding here is UTF-8, which holds every character, so
-// "a character the encoding lacks" is one that stands for bytes that were
-// not UTF-8 (U+FFFD) or a lone surrogate, which UTF-8 cannot encode. Letters
+// "a character the encoding lacks" is a lone surrogate, which UTF-8 cannot
+// encode (pathFromNative keeps bytes that were not UTF-8 that way), or U+FFFD,
+// which stands for such bytes wherever text was decoded lossily. Letters
 // beyond ASCII are fine: a name is judged by its characters, not by the
 // bytes of their encoding.
 bool HasBadCharacters(const QString &name)

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace brinmoor {
 class FailureSink;
@@ -29,14 +30,51 @@ struct WalkOptions
     // failure on demand (permission denied when running as root, too many
     // open files).
     std::function<int(const char *path)> openFolder;
+    // The window's scan passes over folders whose names have bad characters
+    // (HasBadCharacters) with everything below them; the console program
+    // walks every folder it can name.
+    bool skipBadFolderNames = true;
+    // Every folder that cannot be listed (the starting one too, or one whose
+    // listing breaks off) goes to failures, whatever the reason. Without it a
+    // folder one may not read or that has gone drops out without a word, as
+    // the window's scan has always done.
+    bool reportEveryUnlistableFolder = false;
+    // Called on the walking thread for each folder passed over because its
+    // name cannot be shown as text (bytes that are not UTF-8), so that the
+    // window can say so. Files with such names are handed over as any other.
+    std::function<void(const QString &folder)> unshowableFolder;
 };
 
 // Every matching file in folder and all folders below it: the folder's own
 // files first, then those of each folder of the first level below, then the
-// second level, and so on, as native paths. Runs on the calling thread;
-// onBatch is called on it too, with the files in order.
+// second level, and so on, as native paths (see pathFromNative). Within a
+// folder, files and sub-folders follow in natural order (case ignored,
+// numbers by value: f2 before f10). Runs on the calling thread; onBatch is
+// called on it too, with the files in order.
 void walkFolder(const QString &folder, const WalkOptions &options,
                 const std::function<void(const QStringList &batch)> &onBatch);
+
+// The same walk taken one folder at a time, for a caller that pulls paths
+// as it needs them: same order, rules and failures. Not thread-safe; may be
+// moved to and used on another thread.
+class FolderWalker
+{
+public:
+    FolderWalker(const QString &folder, const WalkOptions &options);
+    ~FolderWalker();
+    FolderWalker(const FolderWalker &) = delete;
+    FolderWalker &operator=(const FolderWalker &) = delete;
+
+    // Lists the next folder: appends its matching files to files (maybe
+    // none) and, when given, sets listed to the folder's path. False once
+    // every folder has been listed or the walk was cancelled.
+    bool nextFolder(QStringList &files, QString *listed = nullptr);
+
+private:
+    class Private;
+    friend QStringList GetSubDirectories2016(const QString &folder, const WalkOptions &options);
+    std::unique_ptr<Private> d;
+};
 
 // Convenience: the whole result at once.
 QStringList walkFolder(const QString &folder, const QString &pattern = QStringLiteral("*.*"));
@@ -62,8 +100,8 @@ bool IsOpenableFile(const QString &path);
 bool IsFolder(const QString &path);
 // A folder name the scan passes over: a control character (below U+0020 or
 // U+007F to U+009F), '?', or a character the file-name encoding cannot hold
-// (U+FFFD, which stands for bytes that were not valid UTF-8, or an unpaired
-// surrogate).
+// (U+FFFD, or an unpaired surrogate, which is how pathFromNative keeps bytes
+// that were not valid UTF-8).
 bool HasBadCharacters(const QString &name);
 
 } // namespace brinmoor::filelist

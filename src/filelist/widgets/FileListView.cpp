@@ -2,6 +2,7 @@
 
 #include "FileListEditing.h"
 #include "FolderScanJob.h"
+#include "Paths.h"
 #include "TextListModel.h"
 
 #include <QDir>
@@ -24,8 +25,11 @@ QStringList droppedPaths(const QMimeData *data)
     if (!data || !data->hasUrls())
         return paths;
     for (const QUrl &url : data->urls()) {
+        // The path's own bytes: toLocalFile() would replace those that are
+        // not UTF-8, and the name would lead nowhere.
         if (url.isLocalFile())
-            paths.append(QDir::toNativeSeparators(url.toLocalFile()));
+            paths.append(QDir::toNativeSeparators(
+                pathFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()))));
     }
     return paths;
 }
@@ -134,6 +138,8 @@ void FileListView::dropEvent(QDropEvent *event)
     connect(job, &FolderScanJob::finished, this, [this, job] {
         --m_runningDrops;
         job->deleteLater();
+        if (!job->unshowableNames().isEmpty())
+            emit unshowableNamesDropped(job->unshowableNames());
         emit dropAdded();
     });
     ++m_runningDrops;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FolderScanJob.h"
+
 #include <QCursor>
 #include <QPersistentModelIndex>
 #include <QTreeView>
@@ -54,6 +56,9 @@ public:
 signals:
     // A drop has been added completely, folder contents included.
     void dropAdded();
+    // A drop met names that cannot be shown as text; sent once per drop,
+    // before dropAdded, for the window to tell the user.
+    void unshowableNamesDropped(const brinmoor::filelist::UnshowableNames &names);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
