@@ -36,9 +36,15 @@ constexpr int FlushIntervalMs = 100;
 
 const QByteArray Program = QByteArrayLiteral("brinmoor-count");
 
+void flushDevice(QIODevice &device)
+{
+    if (auto *file = qobject_cast<QFileDevice *>(&device))
+        file->flush();
+}
+
 // Failures go out at once and unbuffered: they are few, and a user who
 // watches wants them as they happen.
-class ErrorOutput final : public FailureSink
+class ErrorOutput
 {
 public:
     explicit ErrorOutput(QIODevice &err)
@@ -49,33 +55,15 @@ public:
     {
         // Paths are written as the file system names them.
         m_err.write(Program + ": " + nativePath(text) + '\n');
-        flush();
+        flushDevice(m_err);
         m_failed = true;
     }
-    void report(const Failure &failure) override { line(failure.description); }
     bool failed() const { return m_failed; }
 
 private:
-    void flush()
-    {
-        if (auto *file = qobject_cast<QFileDevice *>(&m_err))
-            file->flush();
-    }
     QIODevice &m_err;
     bool m_failed = false;
 };
-
-void flushDevice(QIODevice &device)
-{
-    if (auto *file = qobject_cast<QFileDevice *>(&device))
-        file->flush();
-}
-
-// Every path the program takes from bytes (a list entry) goes through here.
-QString pathFromBytes(const QByteArray &bytes)
-{
-    return pathFromNative(bytes);
-}
 
 // Whatever the device has, up to max bytes, without waiting for all of
 // them: a list coming down a pipe is counted as it arrives. (QFile waits
@@ -261,7 +249,7 @@ public:
                 --m_entries;
                 return holdsNul();
             }
-            return counting::PathEntry::file(pathFromBytes(entry));
+            return counting::PathEntry::file(pathFromNative(entry));
         }
     }
 

@@ -204,7 +204,7 @@ void CountRun::Private::startWorkers()
 }
 
 // The next path to count and its index, or -1 when the source is done or
-// the run cancelled. Failures the source reports are put in their ring on
+// the run cancelled. Failures the source reports are put in their slots on
 // the way.
 qint64 CountRun::Private::take(QString &path)
 {
