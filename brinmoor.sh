@@ -20,7 +20,7 @@ build_packages=(
 test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
 # The window sections of the benchmarks need an X server; peak memory is
 # read with /usr/bin/time.
-bench_packages=(ripgrep hyperfine time xvfb xauth xclip)
+bench_packages=(ripgrep hyperfine time strace xvfb xauth xclip)
 
 install_missing() {
   local missing=()

@@ -13,7 +13,19 @@
 #include <QIODevice>
 #include <QTimer>
 
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace brinmoor::cli {
 
@@ -59,45 +71,323 @@ void flushDevice(QIODevice &device)
         file->flush();
 }
 
-// The paths of one list: lines (a CR before the LF is dropped, for lists
-// written on Windows) or NUL-separated names; empty entries name nothing.
-QStringList splitList(const QByteArray &bytes, bool nullSeparated)
+// Every path the program takes from bytes (a list entry) goes through here.
+QString pathFromBytes(const QByteArray &bytes)
 {
-    QStringList paths;
-    const char separator = nullSeparated ? '\0' : '\n';
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf(separator, start);
-        if (end < 0)
-            end = bytes.size();
-        QByteArray entry = bytes.mid(start, end - start);
-        if (!nullSeparated && entry.endsWith('\r'))
-            entry.chop(1);
-        if (!entry.isEmpty())
-            paths << pathFromNative(entry);
-        start = end + 1;
-    }
-    return paths;
+    return pathFromNative(bytes);
 }
 
-// A folder adds its files as the walk lists them; anything else is a file,
-// taken as given (the count reports it if it is not one). Unlike the
-// window's scan, the console walks folders whatever their names and reports
-// every folder it cannot list: nothing the user asked for drops out unseen.
-void addPath(const QString &path, const CountCommand &command, ErrorOutput &errors, QStringList &paths)
+// Whatever the device has, up to max bytes, without waiting for all of
+// them: a list coming down a pipe is counted as it arrives. (QFile waits
+// until it has max bytes or the end.)
+// On failure -1 and why in error.
+qint64 readSome(QIODevice &device, char *data, qint64 max, QString &error)
 {
-    if (!filelist::IsFolder(path)) {
-        paths << path;
-        return;
+    auto *file = qobject_cast<QFile *>(&device);
+    if (!file || file->handle() < 0 || file->bytesAvailable() > 0) {
+        const qint64 got = device.read(data, max);
+        if (got < 0)
+            error = device.errorString();
+        return got;
     }
-    filelist::WalkOptions walk;
-    walk.pattern = command.extension.isNull() ? QStringLiteral("*.*") : QStringLiteral("*.") + command.extension;
-    walk.failures = &errors;
-    walk.skipBadFolderNames = false;
-    walk.reportEveryUnlistableFolder = true;
-    walk.openFolder = command.openFolder;
-    filelist::walkFolder(path, walk, [&paths](const QStringList &batch) { paths += batch; });
+    for (;;) {
+        const ssize_t got = ::read(file->handle(), data, std::size_t(max));
+        if (got >= 0 || errno != EINTR) {
+            if (got < 0)
+                error = counting::describeErrno(errno);
+            return got;
+        }
+    }
 }
+
+// The longest path the system calls take, without the NUL that ends it.
+constexpr qsizetype LongestPath = PATH_MAX - 1;
+// Bytes read from a list at a time.
+constexpr qint64 ListChunk = 64 * 1024;
+// Empty entries in a row that make a list no list of paths (/dev/zero read
+// with -0): far more than any list written on purpose holds, and reached in
+// a moment, so the program stops instead of spinning on without a word.
+constexpr qint64 MostEmptyEntries = 1 << 20;
+
+// A folder's files, walked on a thread of its own as far ahead as a small
+// queue allows, so that counting starts with the first batch and memory
+// stays bounded however large the tree.
+class FolderFeed final : public counting::PathSource
+{
+public:
+    // Unlike the window's scan, the console walks folders whatever their
+    // names and reports every folder it cannot list: nothing the user asked
+    // for drops out unseen.
+    FolderFeed(const QString &folder, const CountCommand &command)
+        : m_folder(folder)
+    {
+        m_options.pattern =
+            command.extension.isNull() ? QStringLiteral("*.*") : QStringLiteral("*.") + command.extension;
+        m_options.cancel = &m_cancel;
+        m_options.failures = &m_failures;
+        m_options.skipBadFolderNames = false;
+        m_options.reportEveryUnlistableFolder = true;
+        m_options.openFolder = command.openFolder;
+    }
+    ~FolderFeed() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_cancel = true;
+        }
+        m_space.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    counting::PathEntry next() override
+    {
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { walk(); });
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_queue.empty() || m_done; });
+        if (m_queue.empty())
+            return counting::PathEntry::end();
+        counting::PathEntry entry = std::move(m_queue.front());
+        m_queue.pop_front();
+        if (m_queue.size() == Capacity / 2)
+            m_space.notify_one();
+        return entry;
+    }
+
+private:
+    static constexpr std::size_t Capacity = 8192;
+
+    // Failures of the walk take their place among the files.
+    class Failures final : public FailureSink
+    {
+    public:
+        explicit Failures(FolderFeed &feed) : m_feed(feed) {}
+        void report(const Failure &failure) override
+        {
+            m_feed.push({counting::PathEntry::failure(QString(), failure.description)});
+        }
+
+    private:
+        FolderFeed &m_feed;
+    };
+
+    void walk()
+    {
+        filelist::walkFolder(m_folder, m_options, [this](const QStringList &batch) {
+            std::vector<counting::PathEntry> entries;
+            entries.reserve(std::size_t(batch.size()));
+            for (const QString &path : batch)
+                entries.push_back(counting::PathEntry::file(path));
+            push(std::move(entries));
+        });
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_ready.notify_all();
+    }
+
+    void push(std::vector<counting::PathEntry> entries)
+    {
+        {
+            std::unique_lock lock(m_mutex);
+            m_space.wait(lock, [this] { return m_cancel || m_queue.size() < Capacity; });
+            for (counting::PathEntry &entry : entries)
+                m_queue.push_back(std::move(entry));
+        }
+        m_ready.notify_all();
+    }
+
+    const QString m_folder;
+    filelist::WalkOptions m_options;
+    Failures m_failures{*this};
+    std::atomic<bool> m_cancel{false};
+    std::mutex m_mutex;
+    std::condition_variable m_ready, m_space;
+    std::deque<counting::PathEntry> m_queue;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
+// One --files-from list, read a chunk at a time as the run asks for paths:
+// lines (a CR before the LF is dropped, for lists written on Windows) or
+// NUL-separated names; empty entries name nothing. An entry that cannot be
+// a path (longer than the system takes, or a NUL inside a line) means the
+// input is not a list of paths at all, and the run stops.
+class ListReader
+{
+public:
+    ListReader(QString name, bool nullSeparated)
+        : m_name(std::move(name))
+        , m_separator(nullSeparated ? '\0' : '\n')
+    {
+    }
+
+    // The next entry of the list read from device.
+    counting::PathEntry next(QIODevice &device)
+    {
+        for (;;) {
+            const qsizetype end = m_buffer.indexOf(m_separator, m_position);
+            if (end < 0 && !m_atEnd) {
+                const qsizetype pending = m_buffer.size() - m_position;
+                if (m_separator == '\n' && std::memchr(m_buffer.constData() + m_position, '\0', std::size_t(pending)))
+                    return holdsNul();
+                if (pending > LongestPath + 1)   // + 1: a CR may still go
+                    return tooLong();
+                QString error;
+                if (!fill(device, error))
+                    return counting::PathEntry::failure(m_name, error);
+                continue;
+            }
+            const qsizetype stop = end < 0 ? m_buffer.size() : end;
+            if (stop == m_position && end < 0)
+                return counting::PathEntry::end();
+            QByteArray entry = m_buffer.mid(m_position, stop - m_position);
+            m_position = end < 0 ? stop : end + 1;
+            ++m_entries;
+            if (m_separator == '\n' && entry.endsWith('\r'))
+                entry.chop(1);
+            if (entry.isEmpty()) {
+                if (++m_emptyInARow == MostEmptyEntries)
+                    return fatal(QStringLiteral("%1 empty entries in a row").arg(MostEmptyEntries));
+                continue;
+            }
+            m_emptyInARow = 0;
+            if (entry.size() > LongestPath) {
+                --m_entries;
+                return tooLong();
+            }
+            if (m_separator == '\n' && entry.contains('\0')) {
+                --m_entries;
+                return holdsNul();
+            }
+            return counting::PathEntry::file(pathFromBytes(entry));
+        }
+    }
+
+private:
+    counting::PathEntry fatal(const QString &what) const
+    {
+        return counting::PathEntry::fatal(m_name + QStringLiteral(": not a list of paths: ") + what);
+    }
+    counting::PathEntry holdsNul() const
+    {
+        return fatal(QStringLiteral("entry %1 holds a NUL byte (NUL-separated names need -0)").arg(m_entries + 1));
+    }
+    counting::PathEntry tooLong() const
+    {
+        return fatal(QStringLiteral("entry %1 is longer than the longest path the system takes (%2 bytes)")
+                         .arg(m_entries + 1)
+                         .arg(LongestPath));
+    }
+
+    // Reads one more chunk; false on a read error.
+    bool fill(QIODevice &device, QString &error)
+    {
+        m_buffer.remove(0, m_position);
+        m_position = 0;
+        const qsizetype kept = m_buffer.size();
+        m_buffer.resize(kept + ListChunk);
+        const qint64 got = readSome(device, m_buffer.data() + kept, ListChunk, error);
+        m_buffer.resize(kept + std::max<qint64>(got, 0));
+        if (got <= 0)
+            m_atEnd = true;
+        return got >= 0;
+    }
+
+    const QString m_name;
+    const char m_separator;
+    QByteArray m_buffer;
+    qsizetype m_position = 0;
+    bool m_atEnd = false;
+    qint64 m_entries = 0;
+    qint64 m_emptyInARow = 0;
+};
+
+// Everything the command names, in order: the paths of the command line
+// (a folder adds its files as the walk lists them), then the entries of each
+// list. Entries of a list are taken as files without a look-up; the run
+// finds a folder among them when it opens it and asks folder() for its files.
+class CommandPaths final : public counting::PathSource
+{
+public:
+    CommandPaths(const CountCommand &command, QIODevice &in)
+        : m_command(command)
+        , m_in(in)
+    {
+    }
+
+    counting::PathEntry next() override
+    {
+        for (;;) {
+            if (m_walk) {
+                counting::PathEntry entry = m_walk->next();
+                if (entry.kind != counting::PathEntry::Kind::End)
+                    return entry;
+                m_walk.reset();
+            }
+            if (m_argument < m_command.paths.size()) {
+                const QString &path = m_command.paths.at(m_argument++);
+                // Anything that is not a folder is a file, taken as given
+                // (the count reports it if it is not one).
+                if (!filelist::IsFolder(path))
+                    return counting::PathEntry::file(path);
+                m_walk = folder(path);
+                continue;
+            }
+            if (m_reader) {
+                counting::PathEntry entry = m_reader->next(*m_device);
+                if (entry.kind != counting::PathEntry::Kind::End) {
+                    if (entry.kind == counting::PathEntry::Kind::Failure)
+                        closeList();   // a read error ends that list
+                    return entry;
+                }
+                closeList();
+            }
+            if (m_list >= m_command.filesFrom.size())
+                return counting::PathEntry::end();
+            const QString &list = m_command.filesFrom.at(m_list++);
+            if (list == QLatin1String("-")) {
+                m_device = &m_in;
+                m_reader.emplace(QStringLiteral("standard input"), m_command.nullSeparated);
+                continue;
+            }
+            // Opened by its bytes: QFile would re-encode the name lossily.
+            const int fd = ::open(nativePath(list).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                return counting::PathEntry::failure(list, counting::describeErrno(errno));
+            if (!m_file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+                ::close(fd);
+                return counting::PathEntry::failure(list, m_file.errorString());
+            }
+            m_device = &m_file;
+            m_reader.emplace(list, m_command.nullSeparated);
+        }
+    }
+
+    std::unique_ptr<counting::PathSource> folder(const QString &path) override
+    {
+        return std::make_unique<FolderFeed>(path, m_command);
+    }
+
+private:
+    void closeList()
+    {
+        m_reader.reset();
+        m_file.close();
+        m_device = nullptr;
+    }
+
+    const CountCommand &m_command;
+    QIODevice &m_in;
+    qsizetype m_argument = 0;
+    qsizetype m_list = 0;
+    std::unique_ptr<counting::PathSource> m_walk;
+    QFile m_file;
+    QIODevice *m_device = nullptr;
+    std::optional<ListReader> m_reader;
+};
 
 } // namespace
 
@@ -105,32 +395,12 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
 {
     ErrorOutput errors(err);
 
-    QStringList paths;
-    for (const QString &path : command.paths)
-        addPath(path, command, errors, paths);
-    for (const QString &list : command.filesFrom) {
-        QByteArray bytes;
-        if (list == QLatin1String("-")) {
-            bytes = in.readAll();
-        } else {
-            // Opened by its bytes: QFile would re-encode the name lossily.
-            QFile file;
-            const int fd = ::open(nativePath(list).constData(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-                errors.line(list + QStringLiteral(": ") + counting::describeErrno(errno));
-                continue;
-            }
-            bytes = file.readAll();
-        }
-        for (const QString &path : splitList(bytes, command.nullSeparated))
-            addPath(path, command, errors, paths);
-    }
-
     // The text format is the results list; the others always need every
     // file's count, which fileCounted gives in both modes.
     const bool text = command.format == OutputFormat::Text;
     const auto mode = text && command.separate ? counting::CountMode::Separate : counting::CountMode::OneTotal;
-    counting::CountRun run(paths, mode, std::make_shared<counting::FixedOptions>(command.options));
+    counting::CountRun run(std::make_unique<CommandPaths>(command, in), mode,
+                           std::make_shared<counting::FixedOptions>(command.options));
     run.setJobs(command.jobs);
 
     const auto writer = makeResultWriter(command.format, out);
@@ -143,9 +413,11 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
                          [&](int, const QString &path, quint64 lines) { writer->file(path, lines); });
     QObject::connect(&run, &counting::CountRun::fileFailed, &loop,
                      [&](int, const QString &path, const QString &reason) {
-                         errors.line(path + QStringLiteral(": ") + reason);
+                         errors.line(path.isEmpty() ? reason : path + QStringLiteral(": ") + reason);
                          writer->failure(path, reason);
                      });
+    QString notAList;
+    QObject::connect(&run, &counting::CountRun::inputFailed, &loop, [&](const QString &reason) { notAList = reason; });
     QObject::connect(&run, &counting::CountRun::totalCounted, &loop, [&](quint64 total) { writer->end(total); });
     QObject::connect(&run, &counting::CountRun::finished, &loop, &QEventLoop::quit);
     QTimer flusher;
@@ -159,6 +431,10 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
     // A full disk or a closed pipe must not pass for success.
     if (auto *file = qobject_cast<QFileDevice *>(&out); file && (!file->flush() || file->error() != QFileDevice::NoError)) {
         errors.line(QStringLiteral("cannot write the results: ") + file->errorString());
+    }
+    if (!notAList.isNull()) {
+        errors.line(notAList);
+        return ExitUsage;
     }
     return errors.failed() ? ExitFailures : ExitOk;
 }

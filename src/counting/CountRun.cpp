@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -33,21 +34,53 @@ constexpr int DeliveryBatch = 2048;
 // a few hundred bytes a slot this bounds the run's memory to a few MB while
 // leaving the workers room for several delivery intervals of small files.
 constexpr qint64 Window = 16384;
+// Workers when the caller names no number. When the files are not cached
+// each worker waits for the disk most of the time, and the disk serves many
+// requests at once; when they are, the extra workers cost next to nothing.
+constexpr int DefaultWorkers = 16;
+
+// How many counted files of a folder met among the paths may wait for the
+// delivery before the worker that counts them waits.
+constexpr std::size_t FolderBacklog = 1024;
 
 // One file's result, packed into one word: 0 = not done yet, Failed =
-// failed (the reason waits in the slot), anything else = done with
-// (value - 1) lines.
+// failed (the reason waits beside it), Folder = a folder whose files follow
+// in Slot::folder, anything else = done with (value - 1) lines.
 constexpr std::uint64_t SlotPending = 0;
 constexpr std::uint64_t SlotFailed = std::numeric_limits<std::uint64_t>::max();
+constexpr std::uint64_t SlotFolder = SlotFailed - 1;
+constexpr std::uint64_t MaxLines = SlotFolder - 2;
+
+std::uint64_t valueOf(const FileCount &count)
+{
+    return count.ok ? std::min(count.lines, MaxLines) + 1 : SlotFailed;
+}
+
+struct FolderFile
+{
+    QString path;
+    std::uint64_t value;
+    QString reason;
+};
+
+// The files of a folder in the place of one path, counted by the worker
+// that found the folder and handed over as the delivery reaches them.
+// Guarded by the run's roomMutex.
+struct FolderFiles
+{
+    std::deque<FolderFile> files;
+    bool done = false;
+};
 
 // A path between being pulled and being delivered. The worker that pulled
-// it writes path and reason, then publishes result; the owner reads them
-// after seeing result and frees the slot by advancing `delivered`.
+// it writes path, reason and folder, then publishes result; the owner reads
+// them after seeing result and frees the slot by advancing `delivered`.
 struct Slot
 {
     std::atomic<std::uint64_t> result{SlotPending};
     QString path;
     QString reason;
+    std::unique_ptr<FolderFiles> folder;
 };
 
 // Per worker, polled by the owner's progress timer.
@@ -102,6 +135,7 @@ struct CountRun::Private
     QTimer deliveryTimer;
     bool workersDone = false;
     std::uint64_t total = 0;
+    qint64 emitted = 0;   // files delivered, the index their signals carry
     qint64 lastProgressIndex = -1;
     std::uint64_t lastProgressLines = 0;
 
@@ -118,6 +152,10 @@ struct CountRun::Private
     void startWorkers();
     void work(int worker);           // runs on a worker thread
     qint64 take(QString &path);      // runs on a worker thread
+    FileCount count(const QString &path, const CountControl &control);   // runs on a worker thread
+    void countFolder(Slot &slot, PathSource &files, const CountControl &control);   // runs on a worker thread
+    void emitFile(const QString &path, std::uint64_t value, const QString &reason);
+    bool deliverFolder(Slot &slot);
     void postDelivery();             // MULTIPLE THREADS
     void wakeWorkers();              // MULTIPLE THREADS
     void deliver();
@@ -130,7 +168,7 @@ void CountRun::Private::startWorkers()
 {
     // idealThreadCount() honours the CPU affinity mask (taskset, containers);
     // hardware_concurrency() counts every core of the machine.
-    int wanted = jobs > 0 ? jobs : QThread::idealThreadCount();
+    int wanted = jobs > 0 ? jobs : std::max(QThread::idealThreadCount(), DefaultWorkers);
     wanted = std::max(1, wanted);
     if (sizeHint >= 0)
         wanted = int(std::clamp<qint64>(sizeHint, 1, wanted));
@@ -202,23 +240,25 @@ void CountRun::Private::work(int worker)
             break;
         state.linesReached.store(0);
         state.index.store(i, std::memory_order_release);
-        FileCount result;
-        try {
-            result = countFile(path, *options, control);
-        } catch (const std::exception &e) {
-            // Nothing may escape a worker thread; the file fails instead.
-            result.ok = false;
-            result.error = QString::fromLocal8Bit(e.what());
-        }
+        const FileCount result = count(path, control);
         if (result.cancelled)
             break;
         Slot &done = entryAt(i);
-        std::uint64_t value = SlotFailed;
-        if (result.ok)
-            value = std::min(result.lines, SlotFailed - 2) + 1;
-        else
+        std::unique_ptr<PathSource> files;
+        if (result.folder) {
+            try {
+                files = source->folder(path);
+            } catch (const std::exception &e) {
+                done.reason = QString::fromLocal8Bit(e.what());
+            }
+        }
+        if (files) {
+            countFolder(done, *files, control);
+            continue;
+        }
+        if (!result.ok && done.reason.isNull())
             done.reason = result.error;
-        done.result.store(value, std::memory_order_release);
+        done.result.store(valueOf(result), std::memory_order_release);
     }
     state.index.store(-1);
     if (workersLeft.fetch_sub(1) == 1) {
@@ -227,6 +267,54 @@ void CountRun::Private::work(int worker)
             deliver();
         }, Qt::QueuedConnection);
     }
+}
+
+FileCount CountRun::Private::count(const QString &path, const CountControl &control)
+{
+    try {
+        return countFile(path, *options, control);
+    } catch (const std::exception &e) {
+        // Nothing may escape a worker thread; the file fails instead.
+        FileCount failed;
+        failed.error = QString::fromLocal8Bit(e.what());
+        return failed;
+    }
+}
+
+// A folder among the paths: its files are counted here, one after the
+// other, and wait in the slot for the delivery, a bounded number at a time.
+// The workers behind go on with the paths after the folder meanwhile.
+void CountRun::Private::countFolder(Slot &slot, PathSource &files, const CountControl &control)
+{
+    slot.folder = std::make_unique<FolderFiles>();
+    FolderFiles &folder = *slot.folder;
+    slot.result.store(SlotFolder, std::memory_order_release);
+    auto hand = [&](FolderFile file) {
+        std::unique_lock lock(roomMutex);
+        room.wait(lock, [&] { return cancelFlag.load() || folder.files.size() < FolderBacklog; });
+        folder.files.push_back(std::move(file));
+    };
+    while (!cancelFlag.load()) {
+        PathEntry entry;
+        try {
+            entry = files.next();
+        } catch (const std::exception &e) {
+            entry = PathEntry::failure(slot.path, QString::fromLocal8Bit(e.what()));
+        }
+        if (entry.kind == PathEntry::Kind::End)
+            break;
+        if (entry.kind == PathEntry::Kind::Path) {
+            const FileCount result = count(entry.path, control);
+            if (result.cancelled)
+                break;
+            hand({std::move(entry.path), valueOf(result), result.error});
+        } else {
+            // A folder's walk has no fatal end: what it cannot read fails in place.
+            hand({std::move(entry.path), SlotFailed, std::move(entry.reason)});
+        }
+    }
+    std::lock_guard lock(roomMutex);
+    folder.done = true;
 }
 
 void CountRun::Private::postDelivery()
@@ -261,22 +349,26 @@ void CountRun::Private::deliver()
         const std::uint64_t value = s.result.load(std::memory_order_acquire);
         if (value == SlotPending)
             break;
+        if (value == SlotFolder) {
+            const bool done = deliverFolder(s);
+            if (!guard)
+                return;
+            if (!done)
+                break;
+            // A nested event loop may have delivered past it meanwhile.
+            if (delivered.load() != index)
+                continue;
+        }
         const QString path = std::move(s.path);
         const QString reason = std::move(s.reason);
         s.path = QString();
         s.reason = QString();
+        s.folder.reset();
         s.result.store(SlotPending, std::memory_order_relaxed);
         delivered.store(index + 1, std::memory_order_release);   // the slot may be reused now
         any = true;
-        if (value == SlotFailed) {
-            emit q->fileFailed(clampToInt(index), path, reason);
-        } else {
-            const std::uint64_t lines = value - 1;
-            total += lines;
-            if (mode == CountMode::Separate)
-                emit q->rowReady(fileRow(lines, path));
-            emit q->fileCounted(clampToInt(index), path, lines);
-        }
+        if (value != SlotFolder)
+            emitFile(path, value, reason);
         if (!guard)
             return;
     }
@@ -287,6 +379,46 @@ void CountRun::Private::deliver()
         postDelivery();   // more is ready: let the event loop breathe first
     }
     maybeFinish();
+}
+
+void CountRun::Private::emitFile(const QString &path, std::uint64_t value, const QString &reason)
+{
+    const int index = clampToInt(emitted++);
+    if (value == SlotFailed) {
+        emit q->fileFailed(index, path, reason);
+        return;
+    }
+    const std::uint64_t lines = value - 1;
+    total += lines;
+    if (mode == CountMode::Separate) {
+        QPointer<CountRun> guard(q);
+        emit q->rowReady(fileRow(lines, path));
+        if (!guard)
+            return;
+    }
+    emit q->fileCounted(index, path, lines);
+}
+
+// Hands over what the folder's worker has counted so far; true once the
+// folder is finished and every one of its files delivered.
+bool CountRun::Private::deliverFolder(Slot &slot)
+{
+    QPointer<CountRun> guard(q);
+    for (int n = 0; n < DeliveryBatch && !cancelFlag.load(); ++n) {
+        FolderFile file;
+        {
+            std::lock_guard lock(roomMutex);
+            if (slot.folder->files.empty())
+                return slot.folder->done;
+            file = std::move(slot.folder->files.front());
+            slot.folder->files.pop_front();
+        }
+        room.notify_all();
+        emitFile(file.path, file.value, file.reason);
+        if (!guard || !slot.folder)
+            return false;
+    }
+    return false;
 }
 
 void CountRun::Private::reportProgress()

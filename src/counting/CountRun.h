@@ -34,7 +34,9 @@ public:
              QObject *parent = nullptr);
     ~CountRun() override;   // cancels and waits for the workers
 
-    void setJobs(int jobs);   // worker threads; 0 (the default) uses every core
+    // Worker threads; 0 (the default) uses every core and at least enough to
+    // keep a disk busy.
+    void setJobs(int jobs);
     void start();
     void cancel();            // safe to call at any time, also before start
     bool isRunning() const;

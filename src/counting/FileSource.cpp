@@ -64,6 +64,7 @@ OpenFile::OpenFile(const QString &path)
         m_error = describeErrno(errno);
     } else if (S_ISDIR(info.st_mode)) {
         m_error = describeErrno(EISDIR);
+        m_folder = true;
     } else if (!S_ISREG(info.st_mode)) {
         m_error = QStringLiteral("Not a regular file");
     } else {

@@ -40,10 +40,12 @@ public:
     // From the same fstat that found the file regular: the end of the count.
     std::int64_t size() const { return m_size; }
     QString errorString() const { return m_error; }
+    bool isFolder() const { return m_folder; }
 
 private:
     int m_fd = -1;
     std::int64_t m_size = 0;
+    bool m_folder = false;
     QString m_error;
 };
 

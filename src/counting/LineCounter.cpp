@@ -107,8 +107,11 @@ FileCount countFileWith(const QString &path, const OptionsSource &options, const
                         const EngineConfig &config)
 {
     OpenFile file(path);
-    if (!file.isOpen())
-        return {false, false, 0, file.errorString()};
+    if (!file.isOpen()) {
+        FileCount failed{false, false, 0, file.errorString()};
+        failed.folder = file.isFolder();
+        return failed;
+    }
     if (config.splitThreshold > 0 && file.size() >= config.splitThreshold) {
         const std::int64_t split = findSplit(file.fd(), file.size());
         if (split > 0)

@@ -33,6 +33,7 @@ struct FileCount
     bool cancelled = false;
     std::uint64_t lines = 0;   // lines that count, valid when ok
     QString error;             // why the file could not be counted, when !ok && !cancelled
+    bool folder = false;       // it failed because it is a folder
 };
 
 // Counts the lines of one file. Not-regular files (folders, FIFOs, devices)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace brinmoor::counting {
 
 // One step of a path source.
@@ -41,6 +43,16 @@ public:
     // The number of entries when it is known before the run, -1 otherwise;
     // only progress reports use it.
     virtual qint64 sizeHint() const { return -1; }
+    // The files of a folder the run met among the paths (it finds out when
+    // it opens the path, so a source need not look every path up first),
+    // delivered in its place. Null: the folder fails like any path that is
+    // not a regular file. Called from a worker thread, possibly while
+    // another one is in next(); the run pulls the result from one thread.
+    virtual std::unique_ptr<PathSource> folder(const QString &path)
+    {
+        Q_UNUSED(path);
+        return nullptr;
+    }
 };
 
 // A fixed list, as the window's file list gives it.

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -244,6 +245,58 @@ private slots:
         r = runProgram({QStringLiteral("--files-from"), m_dir.filePath("no-such-list")});
         QCOMPARE(r.status, 1);
         QVERIFY(r.err.startsWith("brinmoor-count: " + m_dir.filePath("no-such-list").toUtf8() + ": "));
+    }
+
+    // A list is read as it arrives: the first row comes out while the list
+    // is still open.
+    void listCountedWhileRead()
+    {
+        QProcess process;
+        process.start(QStringLiteral(BRINMOOR_COUNT_EXE), {QStringLiteral("-s"), QStringLiteral("--files-from"), QStringLiteral("-")});
+        QVERIFY(process.waitForStarted());
+        process.write((m_a + "\n").toUtf8());
+        QVERIFY(process.waitForReadyRead(10000));
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), fileRow(3, m_a) + "\n");
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+    }
+
+    // Input that cannot be a list of paths stops the program with status 2
+    // and says why, after the entries before it; endless input of that kind
+    // stops too. An entry of the longest length a path may have is a path.
+    void notAListOfPaths_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QStringList lines{"-s", "--files-from", "-"};
+        const QStringList nul{"-s0", "--files-from", "-"};
+        const QByteArray first = (m_a + "\n").toUtf8();
+        QTest::newRow("NUL inside a line") << lines << first + QByteArray("x\0y\n", 4) << 2 << "entry 2 holds a NUL byte";
+        QTest::newRow("device by lines") << QStringList{"--files-from", "/dev/zero"} << QByteArray() << 2 << "holds a NUL byte";
+        QTest::newRow("endless empty entries") << QStringList{"-0", "--files-from", "/dev/zero"} << QByteArray() << 2
+                                               << "empty entries in a row";
+        QTest::newRow("entry over the path limit") << lines << first + QByteArray(4096, 'a') + "\n" << 2
+                                                   << "entry 2 is longer than the longest path";
+        QTest::newRow("endless entry") << nul << (m_a + QChar(0)).toUtf8() + QByteArray(1 << 20, 'a') << 2
+                                       << "entry 2 is longer than the longest path";
+        QTest::newRow("entry at the path limit") << lines << first + QByteArray(4095, 'a') + "\r\n" << 1
+                                                 << "File name too long";
+    }
+    void notAListOfPaths()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const Result r = runProgram(arguments, input);
+        QCOMPARE(r.status, status);
+        QVERIFY2(QString::fromUtf8(r.err).contains(message), r.err.constData());
+        QVERIFY2(r.err.count('\n') == 1, r.err.constData());
+        if (!input.isEmpty())
+            QCOMPARE(r.lines(), QStringList{fileRow(3, m_a)});
     }
 
     // Both modes give per-file counts and the total; a failed file is
