@@ -179,8 +179,8 @@ TEST_P(EngineTest, OptionsChangeFromTheNextBlock)
     const FileCount result = countSourceWith(source, options, {}, {GetParam(), 8, 0});
     EXPECT_EQ(result.lines, 3u);
 
-    // A word longer than the look-behind arrives with the second block: the
-    // look-behind grows and a match across the next read boundary is found.
+    // A word longer than the look-behind arrives with the second block: a
+    // match across the next read boundary is still found.
     const QByteArray longWord(150, 'w');
     MemorySource growing("a\n" + QByteArray(97, 'y') + "\n" + longWord + "\nb\n", [] { return 100; });
     TestOptions longer(opts(false), 1, opts(false, {QString::fromLatin1(longWord)}));
