@@ -72,14 +72,39 @@ const kernels::Kernel *kernelAt(std::int64_t index)
     return index < static_cast<std::int64_t>(all.size()) ? all[static_cast<std::size_t>(index)] : nullptr;
 }
 
+// count words of 4 to 10 random letters; the text holds none of them.
+QStringList generatedWords(int count)
+{
+    std::mt19937 rng(static_cast<unsigned>(count));
+    QStringList words;
+    for (int i = 0; i < count; ++i) {
+        QString word;
+        for (unsigned length = rng() % 7 + 4; length > 0; --length)
+            word += QChar(static_cast<char16_t>(u'a' + rng() % 26));
+        words.append(word);
+    }
+    return words;
+}
+
 CountOptions optionsFor(std::int64_t set)
 {
     switch (set) {
     case 0: return {false, {}};
     case 1: return {true, {}};
     case 2: return {false, {"error", "TODO", "deprecated", "buffer", "xyzzy"}};
-    default: return {false, {"xyzzy", "qwertz", "zzyzx", "plugh", "frobnicate"}};   // never found
+    case 3: return {false, {"xyzzy", "qwertz", "zzyzx", "plugh", "frobnicate"}};   // never found
+    case 4: return {false, generatedWords(10)};
+    case 5: return {false, generatedWords(1000)};
+    case 6: return {false, generatedWords(10000)};
+    default: return {false, {QString(10000, u'e')}};   // one long word
     }
+}
+
+std::string optionsLabel(std::int64_t set)
+{
+    static const char *labels[] = {"plain", "blank", "5 words", "5 absent words", "10 words", "1000 words",
+                                   "10000 words", "one 10000-letter word"};
+    return labels[set];
 }
 
 void BM_CountSource(benchmark::State &state)
@@ -97,11 +122,11 @@ void BM_CountSource(benchmark::State &state)
         benchmark::DoNotOptimize(countSourceWith(source, options, {}, {kernel, block, 0}).lines);
     }
     state.SetBytesProcessed(state.iterations() * sampleText().size());
-    state.SetLabel(std::string(kernel->name) + (state.range(1) == 0 ? " plain" : state.range(1) == 1 ? " blank" : state.range(1) == 2 ? " 5 words" : " 5 absent words"));
+    state.SetLabel(std::string(kernel->name) + " " + optionsLabel(state.range(1)));
 }
 BENCHMARK(BM_CountSource)
     ->ArgNames({"kernel", "options", "blockKiB"})
-    ->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3}, {512}})
+    ->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3, 4, 5, 6, 7}, {512}})
     ->ArgsProduct({{2}, {0}, {64, 128, 256, 1024, 4096}})
     ->Unit(benchmark::kMillisecond);
 

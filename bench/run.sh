@@ -2,7 +2,7 @@
 # Benchmarks of Brinmoor side by side with the standard tools, in one run,
 # written to bench/RESULTS.md as ratios with the exact commands and peak memory.
 # Usage: bench/run.sh BUILD_DIR [SECTION...]   (a Release build with -DBRINMOOR_BENCH=ON)
-#   sections: large-file long-line tree window scan results (default: all)
+#   sections: large-file long-line words tree window scan results (default: all)
 # Never run in CI. Needs hyperfine and ripgrep (bench_packages in brinmoor.sh);
 # the window sections need Xvfb or a display, results needs xclip too.
 set -euo pipefail
@@ -11,7 +11,7 @@ here="$bench_dir"
 build="$(cd "${1:?usage: run.sh BUILD_DIR [SECTION...]}" && pwd)"
 shift
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line tree window scan results)
+[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line words tree window scan results)
 results="$here/RESULTS.md"
 data="$bench_data"
 runs="${BRINMOOR_BENCH_RUNS:-7}"
@@ -177,10 +177,138 @@ section_long_line() {
   rm -f "$out"
 }
 
+# --- exclusion words: many and long -------------------------------------------
+
+# 100 MB of lines like prose and code; 3% of the lines hold one of 20,000
+# made-up words, from which the word lists are drawn (so each list excludes
+# some lines). And 100 MB of lines of 9,000 'x', for one 10,000-letter word.
+make_words_data() {
+  words_text="$data/words-text-100m.txt"
+  x_lines="$data/x-lines-100m.txt"
+  mkdir -p "$data"
+  [ -f "$words_text" ] && [ -f "$data/words-10000.txt" ] || python3 - "$data" <<'PY'
+import random, sys
+d = sys.argv[1]
+r = random.Random(23)
+letters = "abcdefghijklmnopqrstuvwxyz"
+vocab = sorted({"".join(r.choice(letters) for _ in range(r.randint(5, 11))) for _ in range(21000)})[:20000]
+r.shuffle(vocab)
+common = ("the of and to in is that for it as with was on be by at this are from or an not have "
+          "value return if else int const static struct void char size count line file read write "
+          "buffer index next result data list map string error_code options case break while do").split()
+out, size = [], 0
+while size < 100 * 1000 * 1000:
+    if r.random() < 0.08:
+        line = ""
+    else:
+        words = [r.choice(common) for _ in range(r.randint(1, 14))]
+        if r.random() < 0.03:
+            word = r.choice(vocab)
+            words.insert(r.randrange(len(words) + 1), word.capitalize() if r.random() < 0.3 else word)
+        line = " " * (4 * r.randint(0, 3)) + " ".join(words)
+    out.append(line)
+    size += len(line) + 1
+open(f"{d}/words-text-100m.txt", "w").write("\n".join(out) + "\n")
+for n in (10, 1000, 10000):
+    open(f"{d}/words-{n}.txt", "w").write("\n".join(r.sample(vocab, n)) + "\n")
+open(f"{d}/words-long.txt", "w").write("x" * 10000 + "\n")
+PY
+  if [ ! -f "$x_lines" ]; then
+    python3 -c 'import sys; b = ("x" * 9000 + "\n").encode() * 1000; [sys.stdout.buffer.write(b) for _ in range(11)]' >"$x_lines"
+  fi
+}
+
+# Median wall seconds and median CPU seconds of one command, run without a
+# shell (the word lists are too long for one); the file stays in the page
+# cache between runs.
+median_of() {  # RUNS COMMAND -> "WALL CPU"
+  local json
+  json="$(mktemp)"
+  hyperfine -N --style none --warmup 1 --runs "$1" --export-json "$json" -- "$2" >/dev/null
+  python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print("%.3f %.3f" % (r["median"], r["user"] + r["system"]))' "$json"
+  rm -f "$json"
+}
+
+# One run through /usr/bin/time -v, for a command too slow to repeat.
+once_timed() {  # COMMAND -> "OUTPUT WALL CPU PEAK_RSS_MIB"
+  local out log
+  out="$(mktemp)"; log="$(mktemp)"
+  /usr/bin/time -v $1 >"$out" 2>"$log"
+  python3 - "$out" "$log" <<'PY'
+import sys
+out = open(sys.argv[1]).read().strip()
+v = {}
+for line in open(sys.argv[2]):
+    key, _, value = line.strip().rpartition(": ")
+    v[key] = value
+h, m, s = (["0"] + v["Elapsed (wall clock) time (h:mm:ss or m:ss)"].split(":"))[-3:]
+wall = int(h) * 3600 + int(m) * 60 + float(s)
+cpu = float(v["User time (seconds)"]) + float(v["System time (seconds)"])
+print(out, "%.3f %.3f %.1f" % (wall, cpu, int(v["Maximum resident set size (kbytes)"]) / 1024))
+PY
+  rm -f "$out" "$log"
+}
+
+section_words() {
+  make_words_data
+  local rows=() name file wordsfile args c_bm c_rg n_bm n_rg t_bm u_bm t_rg u_rg m_bm m_rg
+  local t10="" t10k=""
+  local load
+  load="$(cut -d' ' -f1-3 /proc/loadavg)"
+  for name in 10 1000 10000 long long-x; do
+    case "$name" in
+      long) wordsfile="$data/words-long.txt"; file="$words_text" ;;
+      long-x) wordsfile="$data/words-long.txt"; file="$x_lines" ;;
+      *) wordsfile="$data/words-$name.txt"; file="$words_text" ;;
+    esac
+    args="$(sed 's/^/-x /' "$wordsfile" | tr '\n' ' ')"
+    c_bm="$count $args$file"
+    c_rg="rg -c -v -i -F -f $wordsfile $file"
+    cat "$file" >/dev/null
+    n_bm="$($c_bm | grep -o '[0-9]*$')"
+    echo "words: $name: brinmoor-count..." >&2
+    read -r t_bm u_bm <<<"$(median_of "$runs" "$c_bm")"
+    m_bm="$(peak_rss_mib "$c_bm")"
+    echo "words: $name: rg..." >&2
+    if [ "$name" = 10000 ]; then
+      # rg takes many minutes over ten thousand words: one run gives all.
+      read -r n_rg t_rg u_rg m_rg <<<"$(once_timed "$c_rg")"
+    else
+      n_rg="$($c_rg)"
+      read -r t_rg u_rg <<<"$(median_of "$runs" "$c_rg")"
+      m_rg="$(peak_rss_mib "$c_rg")"
+    fi
+    [ "$n_bm" = "$n_rg" ] || { echo "run.sh: words $name: $count says $n_bm, rg $n_rg" >&2; exit 1; }
+    [ "$name" != 10 ] || t10="$t_bm"
+    [ "$name" != 10000 ] || t10k="$t_bm"
+    local shown="\`brinmoor-count \$(sed 's/^/-x /' $(basename "$wordsfile")) $(basename "$file")\`"
+    rows+=("| $name | $n_bm | $shown | $t_bm | $u_bm | $m_bm | $t_rg | $u_rg | $m_rg | $(ratio "$t_bm" "$t_rg") |")
+  done
+  {
+    echo "## Exclusion words: many, and long"
+    echo
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average before: $load. Files: \`bench/data/words-text-100m.txt\`"
+    echo "($(stat -c %s "$words_text") bytes of lines like prose and code; 3% of the lines hold one of 20,000 made-up"
+    echo "words, from which the lists of 10, 1,000 and 10,000 are drawn) and \`bench/data/x-lines-100m.txt\` (lines of"
+    echo "9,000 \`x\`), for one word of 10,000 \`x\` (\`long\`, \`long-x\`). Medians of $runs runs after one warm-up"
+    echo "(\`hyperfine -N\`; rg over 10,000 words: one run through \`/usr/bin/time -v\`, it takes minutes), the file"
+    echo "in the page cache; CPU is user + system (mean). Peak RSS from \`/usr/bin/time -v\`. The peer is"
+    echo "\`rg -c -v -i -F -f WORDSFILE FILE\`"
+    echo "with the same words; both print the same count."
+    echo
+    echo "| words | lines left | brinmoor-count | wall s | CPU s | peak RSS MiB | rg wall s | rg CPU s | rg peak RSS MiB | ratio to rg |"
+    echo "| --- | ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |"
+    printf '%s\n' "${rows[@]}"
+    echo
+    echo "10,000 words against 10 words: $(ratio "$t10k" "$t10") × (target ≤ 3)."
+  } | report_section "$results" words
+}
+
 for section in "${sections[@]}"; do
   case "$section" in
     large-file) section_large_file ;;
     long-line) section_long_line ;;
+    words) section_words ;;
     tree) "$here/tree.sh" "$build" "$results" ;;
     window) "$here/window.sh" "$build" "$results" ;;
     scan) "$here/scan.sh" "$build" "$results" ;;

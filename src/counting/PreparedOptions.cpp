@@ -1,44 +1,103 @@
 #include "PreparedOptions.h"
 
+#include "kernels/Kernels.h"
+
 #include <algorithm>
+#include <string_view>
 
 namespace brinmoor::counting {
 
 namespace {
 
-QString trimSpaces(const QString &row)
+QStringView trimSpaces(QStringView row)
 {
     // Only U+0020 is trimmed: a tab or a no-break space is part of the word.
-    qsizetype begin = 0;
-    qsizetype end = row.size();
-    while (begin < end && row.at(begin) == u' ')
-        ++begin;
-    while (end > begin && row.at(end - 1) == u' ')
-        --end;
-    return row.mid(begin, end - begin);
+    while (!row.isEmpty() && row.front() == u' ')
+        row = row.mid(1);
+    while (!row.isEmpty() && row.back() == u' ')
+        row.chop(1);
+    return row;
 }
 
-bool isAscii(const QString &text)
+bool isAscii(std::u16string_view word)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    return std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; });
 }
+
+// The words folded (simple case folding, one character to one) and laid end
+// to end, sorted without duplicates: sorting keeps this O(n log n) however
+// many rows the list holds.
+class FoldedWords
+{
+public:
+    explicit FoldedWords(const QStringList &rows)
+    {
+        std::vector<std::size_t> starts;
+        starts.reserve(static_cast<std::size_t>(rows.size()) + 1);
+        for (const QString &row : rows) {
+            const QStringView word = trimSpaces(row);
+            if (word.isEmpty() || word.contains(u'\r') || word.contains(u'\n'))
+                continue;
+            starts.push_back(m_units.size());
+            fold(word);
+        }
+        starts.push_back(m_units.size());
+        m_words.reserve(starts.size() - 1);
+        for (std::size_t i = 0; i + 1 < starts.size(); ++i)
+            m_words.emplace_back(m_units.data() + starts[i], starts[i + 1] - starts[i]);
+        std::sort(m_words.begin(), m_words.end());
+        m_words.erase(std::unique(m_words.begin(), m_words.end()), m_words.end());
+    }
+
+    const std::vector<std::u16string_view> &words() const { return m_words; }
+
+private:
+    void fold(QStringView word)
+    {
+        for (qsizetype i = 0; i < word.size(); ++i) {
+            char32_t c = word[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < word.size() && word[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(word[i].unicode(), word[i + 1].unicode());
+                ++i;
+            }
+            c = QChar::toCaseFolded(c);
+            if (QChar::requiresSurrogates(c)) {
+                m_units.push_back(QChar::highSurrogate(c));
+                m_units.push_back(QChar::lowSurrogate(c));
+            } else {
+                m_units.push_back(static_cast<char16_t>(c));
+            }
+        }
+    }
+
+    std::u16string m_units;
+    std::vector<std::u16string_view> m_words;
+};
 
 } // namespace
 
 PreparedOptions::PreparedOptions(const CountOptions &options)
     : m_excludeBlank(options.excludeBlank)
 {
-    for (const QString &row : options.excludeWords) {
-        const QString folded = trimSpaces(row).toCaseFolded();
-        if (folded.isEmpty() || folded.contains(u'\r') || folded.contains(u'\n'))
-            continue;
-        if (m_foldedWords.contains(folded))
-            continue;
-        m_foldedWords.append(folded);
-        m_tailLength = std::max(m_tailLength, folded.size() - 1);
-        if (isAscii(folded))
-            m_asciiNeedles.push_back({folded.toStdString()});
+    const FoldedWords folded(options.excludeWords);
+    const std::vector<std::u16string_view> &words = folded.words();
+    m_wordCount = words.size();
+    std::size_t asciiWords = 0;
+    for (std::u16string_view word : words) {
+        m_longestWord = std::max(m_longestWord, word.size());
+        if (isAscii(word))
+            ++asciiWords;
+        else
+            m_asciiWordsOnly = false;
     }
+    m_prefilter = asciiWords <= kMaxNeedles && m_longestWord <= kernels::kLookBehind;
+    if (m_prefilter) {
+        for (std::u16string_view word : words)
+            if (isAscii(word))
+                m_asciiNeedles.push_back({std::string(word.begin(), word.end())});
+    }
+    if (!words.empty())
+        m_automaton = WordAutomaton(words);
 }
 
 std::shared_ptr<const PreparedOptions> prepareOptions(const CountOptions &options)

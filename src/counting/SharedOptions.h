@@ -2,13 +2,16 @@
 
 #include "CountOptions.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
 namespace brinmoor::counting {
 
 // Options that the GUI thread changes while a run reads them.
-// set() prepares the new options once; current() hands out the prepared
-// snapshot. Thread-safe: guarded by m_mutex.
+// set() only stores the options; the first current() after it prepares them
+// (on a worker: a long word list takes a while) and hands out the prepared
+// snapshot from then on. Thread-safe: guarded by m_mutex.
 class SharedOptions final : public OptionsSource
 {
 public:
@@ -20,8 +23,11 @@ public:
 
 private:
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_preparedChanged;
     CountOptions m_options;
-    std::shared_ptr<const PreparedOptions> m_prepared;
+    std::uint64_t m_version = 0;   // counts set() calls
+    mutable std::shared_ptr<const PreparedOptions> m_prepared;   // null: not prepared since the last set()
+    mutable bool m_preparing = false;
 };
 
 // Options that never change (console program, tests).

@@ -18,11 +18,6 @@ bool isBreak(unsigned char b)
     return b == '\r' || b == '\n';
 }
 
-unsigned char asciiFold(unsigned char b)
-{
-    return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 0x20) : b;
-}
-
 // Whether the bytes at p start U+017F (C5 BF) or U+212A (E2 84 AA); when the
 // read ends before the sequence does, assume they do (the decoded path is
 // always right, only slower).
@@ -115,36 +110,35 @@ void StreamCounter::useOptions(std::shared_ptr<const PreparedOptions> options)
     if (options == m_options)
         return;
     m_options = std::move(options);
+    m_words = &m_options->automaton();
     m_needles.clear();
     for (const AsciiNeedle &word : m_options->asciiNeedles())
         m_needles.push_back(needleFor(word));
-    m_asciiWordsOnly = m_needles.size() == static_cast<std::size_t>(m_options->foldedWords().size());
-
-    // The look-behind must hold the longest word less one byte (matches are
-    // found by their last byte) and at least what the kernels read before p.
-    const auto wanted = std::max<std::size_t>(
-        kernels::kLookBehind, (static_cast<std::size_t>(m_options->tailLength()) + 1 + 63) / 64 * 64);
-    if (wanted <= m_pad && m_buffer)
+    m_prefilter = m_options->usesPrefilter();
+    m_asciiWordsOnly = m_options->asciiWordsOnly();
+    // A state of the old automaton means nothing to the new one: the new
+    // words are looked for from this block on.
+    m_state = WordAutomaton::kRoot;
+    m_scanned = 0;
+    m_matcher.restart();
+    if (m_buffer)
         return;
-    const std::size_t pad = std::max(wanted, m_pad);
-    const std::size_t size = pad + m_blockSize + kSlack;
-    std::unique_ptr<unsigned char[]> buffer;
+
+    // The look-behind holds what the kernels read before p, and what the
+    // prefilter's words (no longer than it) need before a candidate.
+    m_pad = kernels::kLookBehind;
+    const std::size_t size = m_pad + m_blockSize + kSlack;
     if (t_spare.data && t_spare.size >= size) {
-        buffer = std::move(t_spare.data);
+        m_buffer = std::move(t_spare.data);
         m_bufferSize = std::exchange(t_spare.size, 0);
     } else {
         // Left uninitialised: the block is read into before it is looked
         // at, and the kernels ignore the slack's values.
-        buffer.reset(new unsigned char[size]);
+        m_buffer.reset(new unsigned char[size]);
         m_bufferSize = size;
     }
-    // Before the stream starts the look-behind holds line feeds; once it
-    // has begun, the bytes already seen move to the end of the larger pad.
-    std::memset(buffer.get(), '\n', pad - m_pad);
-    if (m_buffer)
-        std::memcpy(buffer.get() + pad - m_pad, m_buffer.get(), m_pad);
-    m_buffer = std::move(buffer);
-    m_pad = pad;
+    // Before the stream starts the look-behind holds line feeds.
+    std::memset(m_buffer.get(), '\n', m_pad);
 }
 
 void StreamCounter::keepLookBehind(std::size_t n)
@@ -247,33 +241,132 @@ void StreamCounter::countBytes(const unsigned char *p, std::size_t n)
     }
 }
 
-bool StreamCounter::asciiMatchEndingAt(const unsigned char *p, std::ptrdiff_t pos) const
+WordAutomaton::State StreamCounter::step(WordAutomaton::State state, unsigned char byte) const
 {
-    for (const kernels::Needle &nd : m_needles) {
-        const unsigned char *start = p + pos - nd.length + 1;
-        std::uint32_t j = 0;
-        while (j < nd.length && asciiFold(start[j]) == nd.bytes[j])
-            ++j;
-        if (j == nd.length)
-            return true;
-    }
-    return false;
+    const std::uint16_t c = m_words->byteClasses()[byte];
+    return state < WordAutomaton::kDeep ? m_words->dense()[state + c]
+                                        : m_words->deepNext(state & ~WordAutomaton::kDeep, c);
 }
 
-void StreamCounter::beginDecoding(const unsigned char *p, std::ptrdiff_t pos)
+std::ptrdiff_t StreamCounter::scan(const unsigned char *p, std::ptrdiff_t from, std::ptrdiff_t to)
 {
-    // Only the last tailLength() units before pos can be part of a match still
-    // to come, and only if they are ASCII: a character >= 0x80 before pos
-    // folds to non-ASCII text (pos is the first one that may not), which no
-    // word that the byte search handled can run through.
-    std::ptrdiff_t from = pos;
-    const std::ptrdiff_t limit = pos - m_options->tailLength();
-    while (from > limit && !isBreak(p[from - 1]) && p[from - 1] < 0x80)
-        --from;
-    QString tail(pos - from, Qt::Uninitialized);
-    for (std::ptrdiff_t i = from; i < pos; ++i)
-        tail[i - from] = QChar(asciiFold(p[i]));
-    m_matcher.reset(tail);
+    // Bytes more than the longest word before `to` cannot be part of a word
+    // that ends at or after it: start afresh past them.
+    const std::ptrdiff_t earliest = to - static_cast<std::ptrdiff_t>(m_options->longestWord());
+    if (from < earliest) {
+        from = earliest;
+        m_state = WordAutomaton::kRoot;
+    }
+    for (std::ptrdiff_t i = from; i < to; ++i) {
+        m_state = step(m_state, p[i]);
+        if (m_state == WordAutomaton::kMatch) {
+            m_state = WordAutomaton::kRoot;
+            m_scanned = i + 1;
+            return i;
+        }
+    }
+    m_scanned = to;
+    return to;
+}
+
+WordAutomaton::State StreamCounter::run(const unsigned char *p, std::size_t from, std::size_t to,
+                                        WordAutomaton::State state)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        if (i % 64 == 0)
+            m_chunkStates[i / 64] = state;
+        state = step(state, p[i]);
+        if (state == WordAutomaton::kMatch) {
+            m_hits[i / 64] |= std::uint64_t{1} << (i % 64);
+            state = WordAutomaton::kRoot;
+        }
+    }
+    return state;
+}
+
+void StreamCounter::findMatches(const unsigned char *p, std::size_t n)
+{
+    const std::size_t chunks = (n + 63) / 64;
+    m_hits.assign(chunks, 0);
+    m_chunkStates.resize(chunks);
+
+    // One automaton step waits for the last one's load. Four stretches that
+    // each start on a fresh line (so from the root) are stepped side by side
+    // to overlap those waits. A line runs on past a stretch's end, and
+    // after a match the rest of its line is not looked at, so resetting to
+    // the root there is as good as any state.
+    constexpr std::size_t kStreams = 4;
+    std::size_t begin[kStreams + 1] = {0};
+    std::size_t streams = 1;
+    for (std::size_t j = 1; j < kStreams; ++j) {
+        std::size_t at = n * j / kStreams;
+        const std::size_t limit = n * (j + 1) / kStreams;
+        while (at < limit && !isBreak(p[at]))
+            ++at;
+        if (at + 1 < limit)
+            begin[streams++] = at + 1;
+    }
+    begin[streams] = n;
+    if (streams < kStreams) {
+        // Long lines: one stretch.
+        m_state = run(p, 0, n, m_state);
+        return;
+    }
+
+    std::size_t at[kStreams];
+    WordAutomaton::State state[kStreams] = {m_state, WordAutomaton::kRoot, WordAutomaton::kRoot, WordAutomaton::kRoot};
+    std::size_t rounds = n;
+    for (std::size_t k = 0; k < kStreams; ++k) {
+        at[k] = std::min((begin[k] + 63) / 64 * 64, begin[k + 1]);
+        state[k] = run(p, begin[k], at[k], state[k]);
+        rounds = std::min(rounds, (begin[k + 1] - at[k]) / 64);
+    }
+    const std::uint16_t *classes = m_words->byteClasses();
+    const WordAutomaton::State *dense = m_words->dense();
+    auto stepAt = [&](std::size_t k, std::size_t i) {
+        const std::uint16_t c = classes[p[at[k] + i]];
+        const WordAutomaton::State s = state[k];
+        state[k] = s < WordAutomaton::kDeep ? dense[s + c] : m_words->deepNext(s & ~WordAutomaton::kDeep, c);
+        if (state[k] == WordAutomaton::kMatch) [[unlikely]] {
+            m_hits[at[k] / 64] |= std::uint64_t{1} << i;
+            state[k] = WordAutomaton::kRoot;
+        }
+    };
+    for (std::size_t r = 0; r < rounds; ++r) {
+        for (std::size_t k = 0; k < kStreams; ++k)
+            m_chunkStates[at[k] / 64] = state[k];
+        for (std::size_t i = 0; i < 64; ++i) {
+            stepAt(0, i);
+            stepAt(1, i);
+            stepAt(2, i);
+            stepAt(3, i);
+        }
+        for (std::size_t k = 0; k < kStreams; ++k)
+            at[k] += 64;
+    }
+    for (std::size_t k = 0; k < kStreams; ++k)
+        state[k] = run(p, at[k], begin[k + 1], state[k]);
+    m_state = state[kStreams - 1];
+}
+
+WordAutomaton::State StreamCounter::stateBefore(const unsigned char *p, std::size_t pos)
+{
+    // From the chunk's start as findMatches() went: after a match in an
+    // earlier line of the chunk, from the root.
+    WordAutomaton::State state = m_chunkStates[pos / 64];
+    for (std::size_t i = pos / 64 * 64; i < pos; ++i) {
+        state = step(state, p[i]);
+        if (state == WordAutomaton::kMatch)
+            state = WordAutomaton::kRoot;
+    }
+    return state;
+}
+
+void StreamCounter::beginDecoding(WordAutomaton::State state)
+{
+    // The automaton goes on from the state the line's ASCII start reached:
+    // those bytes are their own UTF-16 units.
+    m_matcher.start(state);
     m_pending.clear();
     m_decoding = true;
 }
@@ -296,15 +389,19 @@ void StreamCounter::decodeInto(const unsigned char *p, std::size_t n, bool lineE
         bytes.truncate(cut);
     }
     const QString text = m_decoder.decode(bytes);
-    m_matcher.feed(text, *m_options);
+    m_matcher.feed(text, *m_words);
     if (lineEnds)
-        m_matcher.finish(*m_options);
+        m_matcher.finish(*m_words);
 }
 
 void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
 {
+    // Where a word may end: the prefilter's candidates, verified by scan(),
+    // or the automaton's own matches, found for the whole block up front.
+    if (!m_prefilter)
+        findMatches(p, n);
     const bool blankOff = !m_options->excludeBlank();
-    std::size_t decodeFrom = 0;
+    std::ptrdiff_t decodeFrom = 0;
     // Masks are made a batch at a time: one kernel call per 4 KiB.
     constexpr std::size_t kBatch = 64;
     kernels::Masks batch[kBatch];
@@ -322,39 +419,67 @@ void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
 
         // With ASCII words only, a line with other bytes still goes by bytes,
         // unless it holds U+017F or U+212A (they fold to s and k).
-        const std::uint64_t decodeAt = m_asciiWordsOnly ? m.suspects : m.high;
-        std::uint64_t events = ends | m.candidates | decodeAt;
-        if (!m_matched && !m_decoding && (m.candidates | decodeAt) == 0)
+        std::uint64_t decodeAt = m_asciiWordsOnly ? m.suspects : m.high;
+        const std::uint64_t hits = m_prefilter ? m.candidates : m_hits[w / 64];
+        if (!m_matched && !m_decoding && (hits | decodeAt) == 0)
             continue;
-        // Walk this word's events in byte order. Lines already counted above
-        // are taken back when a word excludes them.
-        while (events) {
-            const int bit = std::countr_zero(events);
-            events &= events - 1;
-            const std::uint64_t b = std::uint64_t{1} << bit;
-            const auto pos = static_cast<std::ptrdiff_t>(w) + bit;
-            if (ends & b) {
+        // Walk this chunk's events in byte order. Lines already counted
+        // above are taken back when a word excludes them.
+        const auto base = static_cast<std::ptrdiff_t>(w);
+        const auto stop = base + static_cast<std::ptrdiff_t>(count);
+        for (std::ptrdiff_t i = base; i < stop;) {
+            const std::uint64_t ahead = ~kernels::validBits(static_cast<std::size_t>(i - base));
+            if (m_matched || m_decoding) {
+                // Only the line's end matters now.
+                const std::uint64_t end = ends & ahead;
+                if (!end)
+                    break;
+                const std::ptrdiff_t pos = base + std::countr_zero(end);
                 if (m_decoding)
-                    decodeInto(p + decodeFrom, static_cast<std::size_t>(pos) - decodeFrom, true);
+                    decodeInto(p + decodeFrom, static_cast<std::size_t>(pos - decodeFrom), true);
                 const bool matched = m_decoding ? m_matcher.matched() : m_matched;
-                if (matched && (counted & b))
+                if (matched && (counted >> (pos - base) & 1))
                     --m_lines;
                 m_matched = false;
                 m_decoding = false;
-            } else if (m_matched || m_decoding) {
-                continue;
-            } else if (decodeAt & b) {
-                if (!m_asciiWordsOnly || foldsToAscii(p + pos, n - static_cast<std::size_t>(pos))) {
-                    beginDecoding(p, pos);
-                    decodeFrom = static_cast<std::size_t>(pos);
+                if (m_prefilter) {
+                    // Past what the line held: a word found there again would
+                    // be taken for one in the next line.
+                    m_state = WordAutomaton::kRoot;
+                    m_scanned = pos + 1;
                 }
-            } else if (asciiMatchEndingAt(p, pos)) {
-                m_matched = true;
+                i = pos + 1;
+                continue;
+            }
+            const std::uint64_t hitNext = hits & ahead;
+            const std::uint64_t decodeNext = decodeAt & ahead;
+            const std::ptrdiff_t hitPos = hitNext ? base + std::countr_zero(hitNext) : stop;
+            const std::ptrdiff_t decodePos = decodeNext ? base + std::countr_zero(decodeNext) : stop;
+            if (hitPos < decodePos) {
+                const std::ptrdiff_t end = m_prefilter ? scan(p, m_scanned, hitPos + 1) : hitPos;
+                m_matched = end <= hitPos;
+                i = std::min(end, hitPos) + 1;
+            } else if (!decodeNext) {
+                break;
+            } else if (!m_asciiWordsOnly || foldsToAscii(p + decodePos, n - static_cast<std::size_t>(decodePos))) {
+                const WordAutomaton::State state = m_prefilter
+                    ? (scan(p, m_scanned, decodePos), m_state)
+                    : stateBefore(p, static_cast<std::size_t>(decodePos));
+                beginDecoding(state);
+                decodeFrom = decodePos;
+                i = decodePos + 1;
+            } else {
+                // It folds to a character no word holds: the automaton
+                // takes it as a byte of class 0, as it did already.
+                decodeAt &= ~(std::uint64_t{1} << (decodePos - base));
             }
         }
     }
     if (m_decoding)
-        decodeInto(p + decodeFrom, n - decodeFrom, false);
+        decodeInto(p + decodeFrom, n - static_cast<std::size_t>(decodeFrom), false);
+    // Relative to the next block; far enough back is as good as anywhere.
+    m_scanned = std::max(m_scanned - static_cast<std::ptrdiff_t>(n),
+                         -static_cast<std::ptrdiff_t>(kernels::kLookBehind) - 1);
 }
 
 void StreamCounter::finishBytes()
@@ -390,7 +515,7 @@ void StreamCounter::countChars(const QString &text)
             const bool pairedLf = c == u'\n' && m_textCr;
             m_textCr = c == u'\r';
             if (words)
-                m_matcher.feed(QStringView(text).mid(pieceStart, i - pieceStart), *m_options);
+                m_matcher.feed(QStringView(text).mid(pieceStart, i - pieceStart), *m_words);
             pieceStart = i + 1;
             if (!pairedLf)
                 endTextLine();
@@ -402,16 +527,16 @@ void StreamCounter::countChars(const QString &text)
             m_carry = true;
     }
     if (words)
-        m_matcher.feed(QStringView(text).mid(pieceStart), *m_options);
+        m_matcher.feed(QStringView(text).mid(pieceStart), *m_words);
 }
 
 void StreamCounter::endTextLine()
 {
-    m_matcher.finish(*m_options);
+    m_matcher.finish(*m_words);
     const bool counted = m_options->excludeBlank() ? m_carry : true;
     if (counted && !m_matcher.matched())
         ++m_lines;
-    m_matcher.reset();
+    m_matcher.start();
     m_carry = false;
     m_textContent = false;
 }

@@ -45,8 +45,12 @@ private:
 
     void countBytes(const unsigned char *p, std::size_t n);
     void countBytesWithWords(const unsigned char *p, std::size_t n);
-    bool asciiMatchEndingAt(const unsigned char *p, std::ptrdiff_t pos) const;
-    void beginDecoding(const unsigned char *p, std::ptrdiff_t pos);
+    WordAutomaton::State step(WordAutomaton::State state, unsigned char byte) const;
+    std::ptrdiff_t scan(const unsigned char *p, std::ptrdiff_t from, std::ptrdiff_t to);
+    WordAutomaton::State run(const unsigned char *p, std::size_t from, std::size_t to, WordAutomaton::State state);
+    void findMatches(const unsigned char *p, std::size_t n);
+    WordAutomaton::State stateBefore(const unsigned char *p, std::size_t pos);
+    void beginDecoding(WordAutomaton::State state);
     void decodeInto(const unsigned char *p, std::size_t n, bool lineEnds);
     void finishBytes();
 
@@ -61,7 +65,9 @@ private:
     Encoding m_encoding = Encoding::Bytes;
 
     std::shared_ptr<const PreparedOptions> m_options;
+    const WordAutomaton *m_words = nullptr;
     std::vector<kernels::Needle> m_needles;
+    bool m_prefilter = false;       // the automaton reads only up to the kernels' candidates
     bool m_asciiWordsOnly = true;   // every word is ASCII: most non-ASCII lines can go by bytes
     // Look-behind, block, slack; borrowed from the thread's spare buffer
     // and handed back at the end, so a run over many small files does not
@@ -73,6 +79,16 @@ private:
     std::uint64_t m_lines = 0;
     bool m_carry = false;           // the open line holds a non-blank character
     bool m_matched = false;         // the open line holds a word (ASCII path)
+    // The automaton's state on the byte path where it stopped reading.
+    // With the prefilter it reads up to candidates only and m_scanned is
+    // where it stopped: a word ending at a candidate starts at most
+    // longestWord() bytes before it. Otherwise findMatches() reads whole
+    // blocks and records, per 64 bytes, where words end and the state at
+    // the start.
+    WordAutomaton::State m_state = WordAutomaton::kRoot;
+    std::ptrdiff_t m_scanned = 0;
+    std::vector<std::uint64_t> m_hits;
+    std::vector<WordAutomaton::State> m_chunkStates;
     bool m_decoding = false;        // the open line holds a byte >= 0x80: decoded path
     unsigned char m_lastByte = '\n';
     bool m_textContent = false;     // UTF-16 only: the open line is not empty

@@ -1,72 +1,80 @@
 #pragma once
 
-#include "PreparedOptions.h"
+#include "WordAutomaton.h"
 
-#include <QString>
 #include <QStringView>
 
 namespace brinmoor::counting {
 
-// Looks for the folded words in one line of decoded text that arrives in
-// pieces. Memory stays bounded whatever the line length: across pieces only
-// the last tailLength() folded units are kept, plus whether a word was found.
+// Looks for the words in one line of decoded text that arrives in pieces.
+// Holds the automaton's state across pieces, plus a high surrogate cut off
+// by a read, so memory stays the same whatever the line and word lengths.
 class TextMatcher
 {
 public:
-    void reset(const QString &foldedTail = {})
+    using State = WordAutomaton::State;
+
+    // A new line; the byte path hands over the state its ASCII start reached.
+    void start(State state = WordAutomaton::kRoot)
     {
-        m_tail = foldedTail;
-        m_held = QChar();
+        m_state = state;
         m_hasHeld = false;
-        m_matched = false;
     }
 
-    bool matched() const { return m_matched; }
-
-    void feed(QStringView piece, const PreparedOptions &options)
+    // The words changed mid-line: a state of the old automaton means nothing
+    // to the new one, but a word already found stays found.
+    void restart()
     {
-        if (m_matched || piece.isEmpty())
-            return;
-        QString text;
-        text.reserve(piece.size() + 1);
-        if (m_hasHeld)
-            text.append(m_held);
-        text.append(piece);
-        m_hasHeld = false;
-        // A surrogate pair cut by a read is folded whole with the next piece.
-        if (text.back().isHighSurrogate()) {
-            m_held = text.back();
-            m_hasHeld = true;
-            text.chop(1);
+        if (!matched())
+            m_state = WordAutomaton::kRoot;
+    }
+
+    bool matched() const { return m_state == WordAutomaton::kMatch; }
+
+    void feed(QStringView piece, const WordAutomaton &words)
+    {
+        for (QChar c : piece) {
+            if (matched())
+                return;
+            const char16_t unit = c.unicode();
+            if (m_hasHeld) {
+                m_hasHeld = false;
+                if (QChar::isLowSurrogate(unit)) {
+                    // Folded as one character, as the words were.
+                    const char32_t folded = QChar::toCaseFolded(QChar::surrogateToUcs4(m_held, unit));
+                    step(QChar::highSurrogate(folded), words);
+                    step(QChar::lowSurrogate(folded), words);
+                    continue;
+                }
+                step(m_held, words);
+            }
+            if (QChar::isHighSurrogate(unit)) {
+                m_held = unit;
+                m_hasHeld = true;
+            } else {
+                step(unit, words);
+            }
         }
-        search(text.toCaseFolded(), options);
     }
 
-    // The line ended: whatever was held back is part of it.
-    void finish(const PreparedOptions &options)
+    // The line ended: a high surrogate still held is a character of its own.
+    void finish(const WordAutomaton &words)
     {
-        if (m_hasHeld && !m_matched)
-            search(QString(m_held).toCaseFolded(), options);
+        if (m_hasHeld && !matched())
+            step(m_held, words);
         m_hasHeld = false;
     }
 
 private:
-    void search(const QString &folded, const PreparedOptions &options)
+    void step(char16_t unit, const WordAutomaton &words)
     {
-        const QString text = m_tail + folded;
-        for (const QString &word : options.foldedWords()) {
-            if (text.contains(word)) {
-                m_matched = true;
-                return;
-            }
-        }
-        m_tail = text.right(options.tailLength());
+        if (!matched())
+            m_state = words.next(m_state, words.unitClass(unit));
     }
 
-    QString m_tail;
-    QChar m_held;
+    State m_state = WordAutomaton::kRoot;
+    char16_t m_held = 0;
     bool m_hasHeld = false;
-    bool m_matched = false;
 };
 
 } // namespace brinmoor::counting

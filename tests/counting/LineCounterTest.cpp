@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "PreparedOptions.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -180,12 +181,58 @@ TEST_P(EngineTest, OptionsChangeFromTheNextBlock)
     const FileCount result = countSourceWith(source, options, {}, {GetParam(), 8, 0});
     EXPECT_EQ(result.lines, 3u);
 
-    // A word longer than the look-behind arrives with the second block: the
-    // look-behind grows and a match across the next read boundary is found.
+    // A word longer than the look-behind arrives with the second block: a
+    // match across the next read boundary is still found.
     const QByteArray longWord(150, 'w');
     MemorySource growing("a\n" + QByteArray(97, 'y') + "\n" + longWord + "\nb\n", [] { return 100; });
     TestOptions longer(opts(false), 1, opts(false, {QString::fromLatin1(longWord)}));
     EXPECT_EQ(countSourceWith(growing, longer, {}, {GetParam(), 100, 0}).lines, 3u);
+}
+
+TEST_P(EngineTest, SimpleCaseFolding)
+{
+    // One character folds to one: the byte path (ASCII lines, UTF-8), the
+    // decoded path (UTF-16) and the automaton that reads every byte (more
+    // words than the byte filter takes) must all agree.
+    struct Case { const char16_t *word, *line; bool excluded; };
+    const Case cases[] = {
+        {u"\u00B5", u"\u039C", true},           {u"\u03BC", u"x\u00B5x", true},
+        {u"s", u"\u017F", true},                 {u"\u017FUN", u"sun", true},
+        {u"K", u"\u212A", true},                 {u"\u212A", u"k", true},
+        {u"ss", u"\u00DF", false},               {u"\u00DF", u"SS", false},
+        {u"\u00DF", u"\u1E9E", true},            {u"\u03C3", u"\u03C2", true},
+        {u"i", u"\u0130", false},                {u"\U00010428", u"x\U00010400", true},
+    };
+    QStringList filler;
+    for (int i = 0; i < 10; ++i)
+        filler.append(QStringLiteral("qz%1").arg(i));
+    for (const Case &c : cases) {
+        const QString text = QStringLiteral("a\n") + QString::fromUtf16(c.line) + QStringLiteral("\nb");
+        for (const QStringList &extra : {QStringList(), filler}) {
+            const CountOptions options = opts(false, QStringList{QString::fromUtf16(c.word)} + extra);
+            const std::uint64_t expected = c.excluded ? 2 : 3;
+            expectCount(text.toUtf8(), options, expected);
+            expectCount(utf16(text, true), options, expected);
+        }
+    }
+}
+
+TEST_P(EngineTest, LongWordCutByReadBoundaries)
+{
+    // A 10,000-letter word over lines of 9,000 of its letter: every byte is
+    // a candidate, so a search that looks back over the word per byte takes
+    // minutes here.
+    QByteArray text;
+    for (int i = 0; i < 20; ++i)
+        text += QByteArray(9000, 'x') + "\n";
+    text += QByteArray(10000, 'X') + "\n" + QByteArray(3000, 'y') + QByteArray(12000, 'x') + "\r\n";
+    text += "\xC3\xA9" + QByteArray(10000, 'x') + "\n";
+    const QString word(10000, u'x');
+    // ASCII: the last line stays on the byte path; with the accent, every
+    // line holding one is decoded.
+    expectCount(text, opts(false, {word}), 20);
+    expectCount(text, opts(false, {u'\u00C9' + word.left(9999)}), 22);
+    expectCount(utf16(QString::fromUtf8(text), false), opts(false, {word}), 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, EngineTest, ::testing::ValuesIn(allKernels()),
@@ -198,7 +245,7 @@ QByteArray randomText(std::mt19937_64 &rng)
     static const std::vector<std::string> pieces = {
         "a", "b", "Foo", "fOO", "oo", "k", "K", "s", "S", "x", " ", "  ", "\t", "\r", "\n", "\r\n", "\r\n",
         "\xC3\x89", "\xC3\xA9", "\xE2\x84\xAA", "\xC5\xBF", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xFF", "\xE2\x82",
-        "\xC3", "\xEF\xBB\xBF", std::string(1, '\0'), "foo bar", "\xC3\xA9t\xC3\xA9",
+        "\xC3", "\xEF\xBB\xBF", std::string(1, '\0'), "foo bar", "\xC3\xA9t\xC3\xA9", std::string(90, 'o'),
     };
     std::uniform_int_distribution<int> kind(0, 15);
     const int length = kind(rng) == 0 ? 2000 : std::uniform_int_distribution<int>(0, 60)(rng);
@@ -225,6 +272,15 @@ CountOptions randomOptions(std::mt19937_64 &rng)
     const int words = static_cast<int>(rng() % 5);
     for (int i = 0; i < words; ++i)
         options.excludeWords.append(pool[static_cast<qsizetype>(rng() % pool.size())]);
+    // Sometimes more words than the byte filter takes, or words longer than
+    // its look-behind: the automaton then reads every byte.
+    if (rng() % 4 == 0) {
+        for (int i = 0; i < 12; ++i)
+            options.excludeWords.append(pool[static_cast<qsizetype>(rng() % pool.size())]
+                                        + pool[static_cast<qsizetype>(rng() % pool.size())]);
+    }
+    if (rng() % 4 == 0)
+        options.excludeWords.append(rng() % 2 ? QString(70, u'O') : QString(85, u'o') + u'\u212A');
     return options;
 }
 
@@ -274,6 +330,88 @@ TEST(EngineRandomTest, EveryKernelAndTheSplitAgreeWithTheReference)
             ASSERT_EQ(got.lines, expected) << "split, round " << round << ", bytes " << bytes.toPercentEncoding().constData();
         }
     }
+}
+
+// --- Many words ----------------------------------------------------------
+
+TEST(EngineWordsTest, ManyWordsAgreeWithTheReference)
+{
+    // Hundreds of words, a few over the look-behind, over lines that hold
+    // some of them in any case: the automaton reads every byte, four
+    // stretches of a block side by side.
+    std::mt19937 rng(99);
+    const QString letters = QStringLiteral("abcdeksox\u00E9");
+    auto randomWord = [&](int minLength, int maxLength) {
+        QString word;
+        for (int n = std::uniform_int_distribution<int>(minLength, maxLength)(rng); n > 0; --n)
+            word += letters[static_cast<qsizetype>(rng() % letters.size())];
+        return word;
+    };
+    QStringList mixed;
+    for (int i = 0; i < 400; ++i)
+        mixed.append(randomWord(5, 10));
+    for (int i = 0; i < 5; ++i)
+        mixed.append(randomWord(80, 120));
+    QStringList ascii;
+    for (const QString &word : std::as_const(mixed))
+        if (!word.contains(u'\u00E9'))
+            ascii.append(word);
+
+    QString text;
+    const QStringList breaks = {"\n", "\r\n", "\r"};
+    for (int line = 0; line < 3000; ++line) {
+        for (int n = static_cast<int>(rng() % 8); n > 0; --n) {
+            QString word = rng() % 5 == 0 ? mixed[static_cast<qsizetype>(rng() % mixed.size())] : randomWord(2, 9);
+            if (rng() % 3 == 0)
+                word = word.toUpper();
+            if (rng() % 10 == 0)
+                word.replace(u's', u'\u017F').replace(u'k', u'\u212A');
+            text += word + u' ';
+        }
+        text += breaks[static_cast<qsizetype>(rng() % breaks.size())];
+    }
+    const QByteArray bytes = text.toUtf8();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("words.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    for (const CountOptions &options : {opts(false, mixed), opts(true, ascii)}) {
+        const std::uint64_t expected = referenceCount(bytes, options);
+        ASSERT_GT(expected, 500u);
+        ASSERT_LT(expected, 2500u);
+        TestOptions fixed(options);
+        for (const kernels::Kernel *kernel : allKernels()) {
+            for (std::size_t block : {std::size_t{64}, std::size_t{4096}, std::size_t{512} * 1024}) {
+                for (std::int64_t readSize : {std::int64_t{7}, std::int64_t{1000}, std::int64_t{1} << 40}) {
+                    MemorySource source(bytes, [=] { return readSize; });
+                    EXPECT_EQ(countSourceWith(source, fixed, {}, {kernel, block, 0}).lines, expected)
+                        << kernel->name << ", block " << block << ", reads " << readSize;
+                }
+            }
+        }
+        EXPECT_EQ(countFileWith(path, fixed, {}, {nullptr, 4096, 1}).lines, expected) << "split";
+    }
+}
+
+TEST(EngineWordsTest, TwoHundredThousandWordsPrepareAtOnce)
+{
+    // Duplicates go by sorting, not by a search per word: this list took
+    // minutes to prepare when each word was looked up among those before.
+    QStringList words;
+    for (int i = 0; i < 200000; ++i) {
+        const QString word = QStringLiteral("w%1").arg(i * 7919 % 1000003, 7, 10, QChar(u'0'));
+        words << word << word.toUpper();
+    }
+    const CountOptions options = opts(false, words);
+    EXPECT_EQ(prepareOptions(options)->wordCount(), 200000u);
+    MemorySource source("w0007919 x\nx0007919\nW0015838\n");
+    TestOptions fixed(options);
+    EXPECT_EQ(countSource(source, fixed).lines, 1u);
 }
 
 // --- Files, failures, cancel, progress --------------------------------------

@@ -40,6 +40,7 @@ int main(int argc, char **argv)
     static const std::vector<std::string> tokens = {
         "\r", "\n", "\r\n", " ", "\t", "foo", "FOO", "k", "K", "\xE2\x84\xAA", "\xC3\xA9t", "\xC3\x89T", "a b",
         "\xC5\xBF", "\xFF", "\xE2\x82", "\xF0\x9F\x98", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF", std::string(1, '\0'),
+        "ab\xC5\xBF", "\xE2\x84\xAAo", "\xF0\x9F\x98\x80X", "fOo", std::string(80, 'o'),
     };
     std::mt19937 rng(4242);
     for (int round = 0; round < 400; ++round) {
@@ -47,6 +48,7 @@ int main(int argc, char **argv)
         input += static_cast<char>(rng());
         input += static_cast<char>(round % 3 == 0 ? 0 : rng());
         input += static_cast<char>(round % 5 == 0 ? 0 : rng());
+        input += static_cast<char>(rng() % 4);
         const int count = static_cast<int>(rng() % (round % 10 == 0 ? 600 : 40));
         for (int i = 0; i < count; ++i)
             input += tokens[rng() % tokens.size()];
