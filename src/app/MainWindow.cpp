@@ -430,8 +430,11 @@ void MainWindow::startUp()
 void MainWindow::writeSetting(const char *key, const QString &value)
 {
     // These handlers carry no error report: a value that cannot be stored
-    // leaves the control as the user set it.
-    m_services.settings->write(QLatin1String(key), value);
+    // leaves the control as the user set it, and the user hears once that
+    // changes will not be kept.
+    const QString problem = m_services.settings->write(QLatin1String(key), value);
+    if (!problem.isEmpty())
+        tell(problem);
 }
 
 void MainWindow::blankOptionClicked()

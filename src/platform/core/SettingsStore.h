@@ -32,20 +32,35 @@ public:
     QString openProblem() const;
 
     QString read(const QString &key, const QString &fallback) const;
-    // Empty on success, otherwise why the value could not be stored.
+    // Empty when the value was stored. The first write that fails answers
+    // why, saying that changes will not be kept, for the caller to tell the
+    // user; later failures answer empty, since the user knows by then.
     QString write(const QString &key, const QString &value);
+    // Whether a write has failed in this session.
+    bool writeFailed() const { return m_writeFailed; }
 
     QString fileName() const;
 
 private:
     void checkOpened();
+    void keepHandWrittenText();
+    // The value of key exactly as the file holds it, for a hand-written one
+    // that QSettings reads as a list; nothing when the line is not plain text.
+    std::optional<QString> rawValue(const QString &key) const;
 
     std::unique_ptr<QSettings> m_settings;
     QString m_problem;
     // An unreadable store is never written; its values live for one session.
     bool m_readOnly = false;
     QHash<QString, QString> m_session;
+    bool m_writeFailed = false;
 };
+
+// Whether text has the form of a settings file: every line blank, a
+// comment, a [section] or a key=value (a line ending in a backslash goes on
+// in the next one), in UTF-8 without NUL bytes. QSettings itself passes
+// over what it cannot parse and would drop it at the next write.
+bool hasSettingsForm(const QByteArray &text);
 
 namespace settings {
 inline constexpr char Section[] = "Brinmoor";
