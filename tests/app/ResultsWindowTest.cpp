@@ -4,6 +4,7 @@
 #include "FileListDialogs.h"
 #include "MainWindow.h"
 #include "ResultsCommands.h"
+#include "ResultsWorkbook.h"
 #include "SettingsStore.h"
 #include "SpreadsheetPresence.h"
 #include "SystemClipboard.h"
@@ -18,9 +19,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QThread>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace brinmoor;
@@ -65,6 +70,7 @@ class ResultsWindowTest : public QObject, private WindowFixture
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init();
     void cleanup();
 
@@ -72,6 +78,7 @@ private slots:
     void textFileOverwriteWithUncheckedAndShortRows();
     void cancelAndNoTouchNothing();
     void aTargetThatCannotBeWrittenGivesOneReport();
+    void aTargetThatIsNoRegularFileIsNeverReplaced();
 
     void spreadsheetAbsentShowsBothBoxesInOrder();
     void spreadsheetPresentOpensTheWorkbook();
@@ -291,6 +298,78 @@ void ResultsWindowTest::aTargetThatCannotBeWrittenGivesOneReport()
     }
 }
 
+void ResultsWindowTest::aTargetThatIsNoRegularFileIsNeverReplaced()
+{
+    makeWindow();
+    fill({{Row21, true}, {Row20, true}});
+    const QByteArray table = QByteArray(" Results             \t\r\n") + Row21.toUtf8() + "\t\r\n" + Row20.toUtf8() + " \t\r\n";
+    const auto modeOf = [](const QString &file) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0u;
+    };
+    const auto save = [&](const QString &target) {
+        m_dialogs->messages.clear();
+        m_finished->clear();
+        m_fileDialogs->savePaths = {target};
+        m_dialogs->answers = {MessageAnswer::Yes};
+        press("PushButton9");
+        if (!waitForExport())
+            return QStringList{QStringLiteral("<no end>")};
+        QStringList texts = m_dialogs->texts();
+        if (!texts.isEmpty() && texts.first().startsWith(QStringLiteral("Are you sure you wish to overwrite ")))
+            texts.removeFirst();
+        return texts;
+    };
+    const auto report = [](const QString &description, int step) {
+        return QStringList{reportText(description, location::SaveListviewProperlySpaced, step)};
+    };
+    const QStringList done{QStringLiteral("Done.")};
+
+    // Devices are written in place, as a shell's redirection would.
+    QCOMPARE(save(QStringLiteral("/dev/null")), done);
+    QCOMPARE(modeOf(QStringLiteral("/dev/null")), unsigned(S_IFCHR));
+    QCOMPARE(save(QStringLiteral("/dev/full")), report(QStringLiteral("/dev/full: No space left on device"), 108));
+    QCOMPARE(modeOf(QStringLiteral("/dev/full")), unsigned(S_IFCHR));
+
+    // A pipe: through to its reader; without one, refused at once.
+    const QString fifo = path(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QCOMPARE(save(fifo), report(fifo + QStringLiteral(": no program is reading from this pipe"), 106));
+    QByteArray piped;
+    std::unique_ptr<QThread> reader(QThread::create([&] {
+        QFile in(fifo);
+        if (in.open(QIODevice::ReadOnly))
+            piped = in.readAll();
+    }));
+    reader->start();
+    QStringList texts;
+    for (int tries = 0; tries < 200 && texts != done; ++tries) {
+        // The reader may not have opened its end yet.
+        texts = save(fifo);
+        if (texts != done)
+            QTest::qWait(10);
+    }
+    QCOMPARE(texts, done);
+    QVERIFY(reader->wait(10000));
+    QCOMPARE(piped, table);
+    QCOMPARE(modeOf(fifo), unsigned(S_IFIFO));
+
+    // A link to a file: the file is replaced, the link stays.
+    const QString real = writeFile(QStringLiteral("real.txt"), "old");
+    const QString link = path(QStringLiteral("link.txt"));
+    QVERIFY(QFile::link(QStringLiteral("real.txt"), link));
+    QCOMPARE(save(link), done);
+    QCOMPARE(modeOf(link), unsigned(S_IFLNK));
+    QCOMPARE(readFile(real), table);
+
+    // A folder is refused and left as it was.
+    const QString folder = path(QStringLiteral("folder"));
+    writeFile(QStringLiteral("folder/inside.txt"));
+    QCOMPARE(save(folder), report(folder + QStringLiteral(": this is a folder, not a file, so the results were not written there."), 106));
+    QCOMPARE(modeOf(folder), unsigned(S_IFDIR));
+    QVERIFY(QFile::exists(folder + QStringLiteral("/inside.txt")));
+}
+
 // ---------------------------------------------------------- spreadsheet
 
 void ResultsWindowTest::spreadsheetAbsentShowsBothBoxesInOrder()
@@ -354,6 +433,7 @@ void ResultsWindowTest::spreadsheetPresentOpensTheWorkbook()
     QCOMPARE(m_dialogs->messages.size(), 0);
     QCOMPARE(opened.size(), 1);
     QVERIFY(opened.first().endsWith(QStringLiteral(".xlsx")));
+    QVERIFY2(opened.first().startsWith(exports::workbookFolder() + QLatin1Char('/')), qPrintable(opened.first()));
     QFile workbook(opened.first());
     QVERIFY(workbook.open(QIODevice::ReadOnly));
     QCOMPARE(workbook.read(2), QByteArray("PK"));   // a zip package, as workbooks are
