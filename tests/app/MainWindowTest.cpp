@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace brinmoor;
@@ -435,6 +436,9 @@ void MainWindowTest::sampleSetIsRecordedOnce()
     QCOMPARE(stored(settings::Snapshot), QString());   // no sample folder yet: stays empty
     const QString a = writeFile(QStringLiteral("program/Samples/a.txt"), "a\n");
     const QString b = writeFile(QStringLiteral("program/Samples/b.txt"), "b\n");
+    // Only files that can be opened are recorded: no pipe, no link to nothing.
+    QCOMPARE(::mkfifo(QFile::encodeName(program(QStringLiteral("Samples/pipe.txt"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("gone.txt"), program(QStringLiteral("Samples/dangling.txt"))));
     makeWindow();
     const QString record = filelist::unscrambleRecord(stored(settings::Snapshot));
     QStringList recorded = record.split(QLatin1Char('|'));

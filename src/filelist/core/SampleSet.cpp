@@ -1,5 +1,6 @@
 #include "SampleSet.h"
 
+#include "FolderWalk.h"
 #include "SettingsStore.h"
 
 #include <QDir>
@@ -47,8 +48,9 @@ QString unscrambleRecord(const QString &stored)
 
 QString SaveSamplesSnapshot(SettingsStore &settings, const QString &sampleFolder)
 {
-    const QStringList names = QDir(sampleFolder).entryList(QDir::Files | QDir::Hidden | QDir::System,
-                                                          QDir::NoSort);
+    // Only files that can be opened: a pipe or a link to nothing in the
+    // folder would be loaded later and fail the count.
+    const QStringList names = ListFiles(sampleFolder, QStringLiteral("*.*"));
     const QString record = sampleRecord(QDir::toNativeSeparators(sampleFolder), names);
     if (record.size() > MaxRecordLength)
         return QStringLiteral("The sample set record is too long (%1 characters).").arg(record.size());
