@@ -82,6 +82,8 @@ private slots:
 
     void spreadsheetAbsentShowsBothBoxesInOrder();
     void spreadsheetPresentOpensTheWorkbook();
+    void theWorkbookOpensAsANewDocumentWhereTheProgramCan_data();
+    void theWorkbookOpensAsANewDocumentWhereTheProgramCan();
 
     void copyPlacesTheTextOnTheXClipboard();
     void copyOfAnEmptyListLeavesTheClipboard();
@@ -452,6 +454,54 @@ void ResultsWindowTest::spreadsheetPresentOpensTheWorkbook()
                                     location::SaveExcelFile, 112)});
     QVERIFY(!w.busy().isBusy());
     QDir(QFileInfo(opened.last()).path()).removeRecursively();
+}
+
+void ResultsWindowTest::theWorkbookOpensAsANewDocumentWhereTheProgramCan_data()
+{
+    QTest::addColumn<QString>("application");
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QStringList>("untitled");   // before the file; empty: opened as it is
+    QTest::newRow("the office suite's spreadsheet")
+        << QStringLiteral("libreoffice-calc.desktop") << QStringLiteral("libreoffice --calc %U")
+        << QStringList{"libreoffice", "--calc", "-n"};
+    QTest::newRow("another spreadsheet") << QStringLiteral("sheets.desktop") << QStringLiteral("sheets %f")
+                                         << QStringList();
+    QTest::newRow("a wrapper that forwards files")
+        << QStringLiteral("org.libreoffice.LibreOffice.calc.desktop")
+        << QStringLiteral("/usr/bin/flatpak run --file-forwarding org.libreoffice.LibreOffice --calc @@u %U @@")
+        << QStringList();
+}
+
+void ResultsWindowTest::theWorkbookOpensAsANewDocumentWhereTheProgramCan()
+{
+    QFETCH(QString, application);
+    QFETCH(QString, commandLine);
+    QFETCH(QStringList, untitled);
+    QStringList opened;
+    QList<QStringList> started;
+    exports::SpreadsheetProbe probe{
+        [&](const QString &) { return application; },
+        [&](const QString &id) { return id == application; },
+        [&](const QString &id) { return id == application ? commandLine : QString(); },
+    };
+    makeWindow({.openWorkbook = [&](const QString &file) { return opened.append(file), true; },
+                .startProgram = [&](const QStringList &command) { return started.append(command), true; },
+                .spreadsheetProbe = probe,
+                .spreadsheetInstalled = [] { return true; }});
+    fill({{Row21, true}});
+    press("PushButton10");
+    QVERIFY(waitForExport());
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    const QString workbook = started.isEmpty() ? opened.value(0) : started.first().last();
+    QVERIFY(workbook.endsWith(QStringLiteral(".xlsx")));
+    if (untitled.isEmpty()) {
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(opened.size(), 1);
+    } else {
+        QCOMPARE(opened.size(), 0);
+        QCOMPARE(started, QList<QStringList>{untitled + QStringList{workbook}});
+    }
+    QDir(QFileInfo(workbook).path()).removeRecursively();
 }
 
 // ------------------------------------------------------------ clipboard
