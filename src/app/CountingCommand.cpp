@@ -113,8 +113,7 @@ void CountingCommand::showProgress(int index, const QString &path, quint64 lineI
     CaptionProgressBar &bar = m_window.progressBar();
     bar.setValue(qBound(0, int((qint64(index) + 1) * 100 / rows), 100));
     QString caption = QStringLiteral("Processing: ") + GetFileNameFromPath(path);
-    if (lineIndex > 0)
-        caption += QStringLiteral(" (") + QString::number(lineIndex) + QLatin1Char(')');
+    caption += QStringLiteral(" (") + QString::number(lineIndex) + QLatin1Char(')');
     bar.setCaption(caption);
 }
 
