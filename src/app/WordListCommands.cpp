@@ -46,6 +46,16 @@ void WordListCommands::addOneEntry()
     });
     if (!answer || answer->isEmpty())
         return;
+    // The stored form joins the words with commas (stored files rely on
+    // it), so a word with a comma would come back split at the next start.
+    if (answer->contains(QLatin1Char(','))) {
+        p.run(102, [&] {
+            m_window.tell(QStringLiteral("\"%1\" was not added: the exclusion words are kept separated by commas, "
+                                         "so a word cannot contain a comma.")
+                              .arg(*answer));
+        });
+        return;
+    }
     bool exists = false;
     p.run(102, [&] { exists = ExcludeWordExists(*answer); });
     if (exists)

@@ -490,6 +490,17 @@ void MainWindowTest::addOneEntry()
     child<QPushButton>("PushButton8")->click();
     QCOMPARE(w.wordList().count(), 0);
     QCOMPARE(w.countOptions().options().excludeWords, QStringList());
+
+    // The words are stored joined with commas: a word holding one would come
+    // back as several, so it is refused with a box and nothing is added.
+    m_dialogs->inputAnswers = {QStringLiteral("1,000")};
+    child<QPushButton>("PushButton2")->click();
+    QCOMPARE(w.wordList().count(), 0);
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{QStringLiteral("\"1,000\" was not added: the exclusion words are kept separated by commas, "
+                                        "so a word cannot contain a comma.")});
+    QCOMPARE(m_dialogs->messages.first().title, w.applicationTitle());
+    QCOMPARE(m_dialogs->messages.first().icon, MessageIcon::None);
 }
 
 void MainWindowTest::removalIsBlockedWhileBusyButAddingIsNot()
