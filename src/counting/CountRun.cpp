@@ -4,6 +4,7 @@
 #include "ResultRows.h"
 
 #include <QHash>
+#include <QMetaMethod>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
@@ -59,6 +60,7 @@ struct CountRun::Private
     std::atomic<int> nextIndex{0};
     std::atomic<int> workersLeft{0};
     std::atomic<bool> deliveryPosted{false};
+    bool watched = true;   // someone takes the progress: the workers track lines passed
     std::vector<std::atomic<std::uint64_t>> results;
     std::vector<WorkerState> workerStates;
     std::mutex errorsMutex;
@@ -110,7 +112,7 @@ void CountRun::Private::work(int worker)
 {
     WorkerState &state = workerStates[std::size_t(worker)];
     const int count = int(paths.size());
-    const CountControl control{&cancelFlag, &state.linesReached};
+    const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr};
     while (!cancelFlag.load()) {
         const int i = nextIndex.fetch_add(1);
         if (i >= count)
@@ -284,6 +286,8 @@ void CountRun::start()
         }, Qt::QueuedConnection);
         return;
     }
+    // Keeping the line position costs a little; nobody pays for it unwatched.
+    d->watched = isSignalConnected(QMetaMethod::fromSignal(&CountRun::progress));
     d->startWorkers();
     d->progressTimer.start();
 }
