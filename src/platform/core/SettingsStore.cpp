@@ -23,6 +23,31 @@ QString applicationName()
     return QStringLiteral("Brinmoor");
 }
 
+// Whether text has the form of a settings file: every line blank, a
+// comment, a [section] or a key=value (a line ending in a backslash goes on
+// in the next one), in UTF-8 without NUL bytes. QSettings itself passes
+// over what it cannot parse and would drop it at the next write.
+bool hasSettingsForm(const QByteArray &text)
+{
+    if (text.contains('\0'))
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder(text);
+    if (decoder.hasError())
+        return false;
+    bool continued = false;
+    for (const QString &rawLine : decoded.split(QLatin1Char('\n'))) {
+        const QString line = rawLine.trimmed();
+        if (std::exchange(continued, line.endsWith(QLatin1Char('\\'))))
+            continue;
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) ? !line.endsWith(QLatin1Char(']')) : !line.contains(QLatin1Char('=')))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 SettingsStore::SettingsStore()
@@ -30,16 +55,12 @@ SettingsStore::SettingsStore()
                                              organisationName(), applicationName()))
 {
     checkOpened();
-    if (!m_readOnly)
-        keepHandWrittenText();
 }
 
 SettingsStore::SettingsStore(const QString &fileName)
     : m_settings(std::make_unique<QSettings>(fileName, QSettings::NativeFormat))
 {
     checkOpened();
-    if (!m_readOnly)
-        keepHandWrittenText();
 }
 
 SettingsStore::~SettingsStore() = default;
@@ -81,7 +102,9 @@ void SettingsStore::checkOpened()
         m_problem = QStringLiteral("The settings file %1 cannot be read; defaults are used and "
                                    "changes are not saved.").arg(file);
         m_readOnly = true;
+        return;
     }
+    keepHandWrittenText();
 }
 
 QString SettingsStore::openProblem() const
@@ -172,27 +195,6 @@ QString SettingsStore::write(const QString &key, const QString &value)
     return QStringLiteral("The settings file %1 cannot be written, so changes will not be kept after "
                           "Brinmoor closes.")
         .arg(m_settings->fileName());
-}
-
-bool hasSettingsForm(const QByteArray &text)
-{
-    if (text.contains('\0'))
-        return false;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString decoded = decoder(text);
-    if (decoder.hasError())
-        return false;
-    bool continued = false;
-    for (const QString &rawLine : decoded.split(QLatin1Char('\n'))) {
-        const QString line = rawLine.trimmed();
-        if (std::exchange(continued, line.endsWith(QLatin1Char('\\'))))
-            continue;
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('[')) ? !line.endsWith(QLatin1Char(']')) : !line.contains(QLatin1Char('=')))
-            return false;
-    }
-    return true;
 }
 
 double numberFromText(const QString &text)

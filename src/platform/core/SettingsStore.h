@@ -36,8 +36,6 @@ public:
     // why, saying that changes will not be kept, for the caller to tell the
     // user; later failures answer empty, since the user knows by then.
     QString write(const QString &key, const QString &value);
-    // Whether a write has failed in this session.
-    bool writeFailed() const { return m_writeFailed; }
 
     QString fileName() const;
 
@@ -55,12 +53,6 @@ private:
     QHash<QString, QString> m_session;
     bool m_writeFailed = false;
 };
-
-// Whether text has the form of a settings file: every line blank, a
-// comment, a [section] or a key=value (a line ending in a backslash goes on
-// in the next one), in UTF-8 without NUL bytes. QSettings itself passes
-// over what it cannot parse and would drop it at the next write.
-bool hasSettingsForm(const QByteArray &text);
 
 namespace settings {
 inline constexpr char Section[] = "Brinmoor";
