@@ -2,14 +2,15 @@
 
 #include "ApplicationTitle.h"
 #include "CaptionProgressBar.h"
+#include "CountingCommand.h"
 #include "CursorFile.h"
 #include "ErrorReporter.h"
 #include "FileListCommands.h"
 #include "Paths.h"
 #include "Procedure.h"
 #include "ResultsCommands.h"
+#include "WordListCommands.h"
 
-#include "CountRun.h"
 #include "FileListView.h"
 #include "SampleSet.h"
 #include "SettingsStore.h"
@@ -26,11 +27,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -50,9 +49,6 @@ const QString Tooltip1 = QStringLiteral(
     "window to reveal full names.");
 const QString Tooltip2 = QStringLiteral(
     "Double-click item to remove it. Move | line to right and out of window to reveal full names.");
-
-// The read step of a run: where the engine's per-file failures belong.
-constexpr int RunReadStep = 108;
 
 QFont controlFont()
 {
@@ -130,11 +126,9 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
     if (!results.fileDialogs)
         results.fileDialogs = m_services.fileDialogs;
     m_resultsCommands = new ResultsCommands(*this, std::move(results));
-
-    m_rowFlush = new QTimer(this);
-    m_rowFlush->setSingleShot(true);
-    m_rowFlush->setInterval(50);
-    connect(m_rowFlush, &QTimer::timeout, this, &MainWindow::flushPendingRows);
+    m_wordCommands = new WordListCommands(*this, *m_wordView);
+    m_countingCommand = new CountingCommand(*this, m_options, m_services.countJobs);
+    connect(m_countingCommand, &CountingCommand::finished, this, &MainWindow::countingFinished);
 
     connect(m_wordModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateCountOptions);
     connect(m_wordModel, &QAbstractItemModel::rowsRemoved, this, &MainWindow::updateCountOptions);
@@ -145,8 +139,8 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
 MainWindow::~MainWindow()
 {
     // The run's workers must stop before the lists they report into go.
-    delete m_run;
-    m_run = nullptr;
+    delete m_countingCommand;
+    m_countingCommand = nullptr;
     // So do the folder scans, whose busy leases must find m_busy alive.
     delete m_fileCommands;
     m_fileCommands = nullptr;
@@ -288,16 +282,9 @@ void MainWindow::buildControls()
                        m_wordView->viewport(), m_resultView->viewport()})
         w->setCursor(Qt::ArrowCursor);
 
-    connect(pushButton12, &QPushButton::clicked, this, &MainWindow::startCounting);
-    connect(pushButton2, &QPushButton::clicked, this, &MainWindow::addOneEntry);
-    connect(pushButton7, &QPushButton::clicked, this, &MainWindow::deleteSelectedEntry);
-    connect(pushButton8, &QPushButton::clicked, this, &MainWindow::clearWords);
-    connect(pushButton13, &QPushButton::clicked, this, &MainWindow::loadSampleWords);
     connect(m_check3, &QCheckBox::clicked, this, &MainWindow::blankOptionClicked);
     connect(m_option1, &QRadioButton::clicked, this, &MainWindow::countModeClicked);
     connect(m_option2, &QRadioButton::clicked, this, &MainWindow::countModeClicked);
-    m_wordView->installEventFilter(this);
-    m_wordView->viewport()->installEventFilter(this);
 }
 
 void MainWindow::setHandCursor(const QCursor &cursor)
@@ -394,16 +381,13 @@ void MainWindow::startUp()
     });
 
     QString words;
-    p.run(140, [&] { words = settings.read(QLatin1String(settings::ExcludeWords), QString()); });
+    p.run(140, [&] { words = m_wordCommands->readStoredWords(); });
     p.run(142, [&] {
         const QString stored = settings.read(QLatin1String(settings::ExcludeBlank), QStringLiteral("0"));
         m_check3->setChecked(numberFromText(stored) != 0);
     });
     p.run(144, [&] { m_wordModel->clear(); });
-    p.run(146, [&] {
-        if (!words.isEmpty())
-            m_wordModel->append(words.split(QLatin1Char(',')));
-    });
+    p.run(146, [&] { m_wordCommands->restoreWords(words); });
 
     const auto restoreOption = [&](QRadioButton *option, const char *key, const char *fallback) {
         const QString stored = settings.read(QLatin1String(key), QLatin1String(fallback));
@@ -430,8 +414,11 @@ void MainWindow::startUp()
 void MainWindow::writeSetting(const char *key, const QString &value)
 {
     // These handlers carry no error report: a value that cannot be stored
-    // leaves the control as the user set it.
-    m_services.settings->write(QLatin1String(key), value);
+    // leaves the control as the user set it, and the user hears once that
+    // changes will not be kept.
+    const QString problem = m_services.settings->write(QLatin1String(key), value);
+    if (!problem.isEmpty())
+        tell(problem);
 }
 
 void MainWindow::blankOptionClicked()
@@ -441,8 +428,7 @@ void MainWindow::blankOptionClicked()
 
 void MainWindow::countModeClicked()
 {
-    m_resultModel->clear();
-    m_pendingRows.clear();
+    clearResultRows();
     writeSetting(settings::Option1, truthText(m_option1->isChecked()));
     writeSetting(settings::Option2, truthText(m_option2->isChecked()));
 }
@@ -456,217 +442,34 @@ void MainWindow::updateCountOptions()
     });
 }
 
-bool MainWindow::ExcludeWordExists(const QString &text) const
-{
-    return m_wordModel->contains(text);
-}
-
-void MainWindow::addOneEntry()
-{
-    Procedure p(*m_reporter, location::AddOneEntry);
-    std::optional<QString> answer;
-    p.run(100, [&] { answer = m_services.dialogs->input(QStringLiteral("Enter word:"), m_appTitle, QString()); });
-    if (!answer || answer->isEmpty())
-        return;
-    bool exists = false;
-    p.run(102, [&] { exists = ExcludeWordExists(*answer); });
-    if (exists)
-        return;
-    p.run(104, [&] { m_wordModel->add(*answer); });
-}
-
-void MainWindow::removeSelectedWord(bool reportMissingSelection)
-{
-    if (m_busy.isBusy() || m_wordModel->count() == 0)
-        return;
-    const QModelIndexList selected = m_wordView->selectionModel()->selectedRows();
-    if (selected.isEmpty()) {
-        if (reportMissingSelection)
-            failStep(QStringLiteral("No entry is selected."));
-        return;
-    }
-    m_wordModel->removeAt(selected.first().row());
-}
-
-void MainWindow::deleteSelectedEntry()
-{
-    Procedure p(*m_reporter, location::DeleteSelectedEntry);
-    p.run(100, [&] { removeSelectedWord(true); });
-}
-
-void MainWindow::clearWords()
-{
-    Procedure p(*m_reporter, location::ClearWords);
-    p.run(100, [&] { m_wordModel->clear(); });
-}
-
-void MainWindow::loadSampleWords()
-{
-    Procedure p(*m_reporter, location::LoadSampleWords);
-    p.run(100, [&] {
-        m_wordModel->append({QStringLiteral("storm"), QStringLiteral("1"), QStringLiteral("2")});
-    });
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_wordView && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
-        removeSelectedWord(false);
-        return true;
-    }
-    if (watched == m_wordView->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        // The view selects the row under the pointer first; remove after it.
-        QTimer::singleShot(0, this, [this] { removeSelectedWord(false); });
-        return false;
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 // ------------------------------------------------------------- the run
 
-void MainWindow::startCounting()
+counting::CountMode MainWindow::countMode() const
 {
-    if (m_counting)
-        return;
-    m_counting = true;
-    Procedure p(*m_reporter, location::StartCounting);
+    if (m_option1->isChecked())
+        return counting::CountMode::OneTotal;
+    if (m_option2->isChecked())
+        return counting::CountMode::Separate;
+    return counting::CountMode::None;
+}
 
-    bool empty = false;
-    p.run(100, [&] { empty = m_fileModel->count() == 0; });
-    if (empty) {
-        p.run(102, [&] { tell(QStringLiteral("No files added.")); });
-        m_counting = false;
-        return;
-    }
-    p.run(104, [&] {
-        m_resultModel->clear();
-        m_pendingRows.clear();
-    });
-
-    counting::CountMode mode = counting::CountMode::None;
-    p.run(106, [&] {
-        if (m_option1->isChecked())
-            mode = counting::CountMode::OneTotal;
-        else if (m_option2->isChecked())
-            mode = counting::CountMode::Separate;
-    });
-    if (mode == counting::CountMode::None) {
-        endRun(true);
-        return;
-    }
-
-    const bool started = p.run(RunReadStep, [&] {
-        m_runBusy = m_busy.acquire();
-        m_run = new counting::CountRun(m_fileModel->texts(), mode, m_options, this);
-        m_run->setJobs(m_services.countJobs);
-        connect(m_run, &counting::CountRun::rowReady, this, [this](const QString &row) {
-            m_pendingRows.append(row);
-            if (!m_rowFlush->isActive())
-                m_rowFlush->start();
-        });
-        connect(m_run, &counting::CountRun::progress, this,
-                [this](int index, int, const QString &path, quint64 lineIndex) {
-                    showProgress(index, path, lineIndex);
-                });
-        connect(m_run, &counting::CountRun::fileFailed, this,
-                [this](int, const QString &, const QString &description) {
-                    m_reporter->report(Failure{description, QString::fromLatin1(location::StartCounting),
-                                               RunReadStep});
-                });
-        connect(m_run, &counting::CountRun::finished, this, &MainWindow::runFinished);
-        m_run->start();
-    });
-    if (!started) {
-        delete m_run;
-        m_run = nullptr;
-        endRun(true);
-    }
+bool MainWindow::isCounting() const
+{
+    return m_countingCommand->isCounting();
 }
 
 void MainWindow::clearResultRows()
 {
-    m_resultModel->clear();
-    m_pendingRows.clear();
-}
-
-void MainWindow::flushPendingRows()
-{
-    m_rowFlush->stop();
-    // Rows arrive per file; appending them in batches keeps a long run from
-    // relaying out the results list for every single one.
-    m_resultModel->append(std::exchange(m_pendingRows, {}), true);
-}
-
-void MainWindow::showProgress(int index, const QString &path, quint64 lineIndex)
-{
-    if (!m_run)
-        return;
-    const int rows = qMax(1, m_fileModel->count());
-    m_progress->setValue(qBound(0, int((qint64(index) + 1) * 100 / rows), 100));
-    QString caption = QStringLiteral("Processing: ") + GetFileNameFromPath(path);
-    if (lineIndex > 0)
-        caption += QStringLiteral(" (") + QString::number(lineIndex) + QLatin1Char(')');
-    m_progress->setCaption(caption);
-}
-
-void MainWindow::runFinished(bool cancelled)
-{
-    if (!m_run || sender() != m_run)
-        return;
-    flushPendingRows();
-    m_run->deleteLater();
-    m_run = nullptr;
-    // Reports of the last files may still be open; "Done." comes after them.
-    m_reporter->whenIdle([this, cancelled] { endRun(!cancelled && !m_closing); });
-}
-
-void MainWindow::endRun(bool showDone)
-{
-    Procedure p(*m_reporter, location::StartCounting);
-    p.run(110, [&] { m_runBusy.reset(); });
-    p.run(112, [&] { m_progress->setValue(0); });
-    p.run(114, [&] { m_progress->setCaption(QStringLiteral("Progress Bar")); });
-    if (showDone)
-        p.run(116, [&] { tell(QStringLiteral("Done.")); });
-    p.run(118, [&] { m_counting = false; });
-    emit countingFinished();
+    m_countingCommand->clearResultRows();
 }
 
 // ------------------------------------------------------------- shutdown
 
-void MainWindow::saveWords()
-{
-    Procedure p(*m_reporter, location::FormQueryUnload);
-    QString text;
-    p.run(100, [&] {
-        for (const QString &word : m_wordModel->texts())
-            text += word + QLatin1Char(',');
-    });
-    p.run(108, [&] {
-        if (!text.isEmpty())
-            text.chop(1);
-    });
-    p.run(112, [&] {
-        const QString problem = m_services.settings->write(QLatin1String(settings::ExcludeWords), text);
-        if (!problem.isEmpty())
-            failStep(problem);
-    });
-}
-
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    m_closing = true;
-    if (m_run) {
-        // Stop the workers before anything else; the destructor waits.
-        m_run->disconnect(this);
-        delete m_run;
-        m_run = nullptr;
-        m_pendingRows.clear();
-        endRun(false);
-    }
+    m_countingCommand->stopForClose();
     m_fileCommands->stopScans();
-    saveWords();
+    m_wordCommands->saveWords();
     event->accept();
 }
 

@@ -22,7 +22,7 @@ namespace brinmoor {
 class SettingsStore;
 class UserDialogs;
 namespace counting {
-class CountRun;
+enum class CountMode;
 class SharedOptions;
 } // namespace counting
 namespace filelist {
@@ -34,9 +34,11 @@ class TextListModel;
 namespace brinmoor::app {
 
 class CaptionProgressBar;
+class CountingCommand;
 class ErrorReporter;
 class FileListCommands;
 class ResultsCommands;
+class WordListCommands;
 
 // What the window needs from outside; tests replace every part.
 struct WindowServices
@@ -80,7 +82,7 @@ public:
     ErrorReporter &errorReporter() const { return *m_reporter; }
     const counting::SharedOptions &countOptions() const { return *m_options; }
     QString applicationTitle() const { return m_appTitle; }
-    bool isCounting() const { return m_counting; }
+    bool isCounting() const;
     QCursor handCursor() const { return m_handCursor; }
 
     // For the commands that live beside the window (file list, exports):
@@ -100,15 +102,12 @@ public:
     int &fileDialogFilterIndex() { return m_fileDialogFilterIndex; }
     FileListCommands &fileListCommands() const { return *m_fileCommands; }
     ResultsCommands &resultsCommands() const { return *m_resultsCommands; }
+    WordListCommands &wordListCommands() const { return *m_wordCommands; }
+    CountingCommand &countingCommand() const { return *m_countingCommand; }
     // Empties the results list, rows of a run not yet shown included.
     void clearResultRows();
-
-    // The commands, as the buttons call them.
-    void startCounting();
-    void addOneEntry();
-    void deleteSelectedEntry();
-    void clearWords();
-    void loadSampleWords();
+    // The count mode the option buttons select now.
+    counting::CountMode countMode() const;
 
     // A text of the application's own (no icon, OK, the application title).
     void tell(const QString &text);
@@ -120,22 +119,14 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
     void setHandCursor(const QCursor &cursor);
-    bool ExcludeWordExists(const QString &text) const;
-    void removeSelectedWord(bool reportMissingSelection);
     void blankOptionClicked();
     void countModeClicked();
     void writeSetting(const char *key, const QString &value);
     void updateCountOptions();
-    void flushPendingRows();
-    void showProgress(int index, const QString &path, quint64 lineIndex);
-    void runFinished(bool cancelled);
-    void endRun(bool showDone);
-    void saveWords();
 
     WindowServices m_services;
     std::unique_ptr<ErrorReporter> m_reporter;
@@ -159,13 +150,9 @@ private:
     CaptionProgressBar *m_progress = nullptr;
     QList<QPushButton *> m_handButtons;
 
-    // The running count; the lease keeps the busy pointer up meanwhile.
-    counting::CountRun *m_run = nullptr;
-    BusyState::Lease m_runBusy;
-    bool m_counting = false;
-    bool m_closing = false;
-    QStringList m_pendingRows;
-    QTimer *m_rowFlush = nullptr;
+    // The running count holds a busy lease, so it goes before m_busy does.
+    CountingCommand *m_countingCommand = nullptr;
+    WordListCommands *m_wordCommands = nullptr;
 
     // The file list's commands; they own the folder scans, which hold busy
     // leases, so they go before m_busy does.

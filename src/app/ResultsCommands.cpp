@@ -21,6 +21,7 @@
 #include "WidgetFileListDialogs.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 
@@ -88,6 +89,22 @@ bool ResultsCommands::spreadsheetInstalled() const
     if (m_services.spreadsheetInstalled)
         return m_services.spreadsheetInstalled();
     return exports::SaveResultsAsExcelFileIsExcelInstalled();
+}
+
+bool ResultsCommands::openWorkbook(const QString &path) const
+{
+    // The workbook is left unsaved for the user: where the spreadsheet
+    // program can, it opens as a new untitled document, so that saving it
+    // does not offer the cache folder it was written to.
+    const bool scripted = m_services.openWorkbook || m_services.startProgram;
+    const exports::SpreadsheetProbe probe = m_services.spreadsheetProbe.defaultApplication || scripted
+        ? m_services.spreadsheetProbe
+        : exports::systemSpreadsheetProbe();
+    if (const std::optional<QStringList> command = exports::untitledOpenCommand(path, probe)) {
+        return m_services.startProgram ? m_services.startProgram(*command)
+                                       : QProcess::startDetached(command->first(), command->mid(1));
+    }
+    return m_services.openWorkbook ? m_services.openWorkbook(path) : openWithDesktop(QUrl::fromLocalFile(path));
 }
 
 int ResultsCommands::holdBusy()
@@ -211,9 +228,7 @@ void ResultsCommands::finishWorkbook(int job, const QString &path, const QList<F
         m_window.errorReporter().report(failure);
     if (!path.isEmpty()) {
         p.run(112, [&] {
-            const bool opened = m_services.openWorkbook ? m_services.openWorkbook(path)
-                                                        : openWithDesktop(QUrl::fromLocalFile(path));
-            if (!opened)
+            if (!openWorkbook(path))
                 failStep(QStringLiteral("The desktop could not open %1.").arg(QDir::toNativeSeparators(path)));
         });
     }

@@ -57,6 +57,7 @@ signals:
 private:
     exports::ResultRowsSource snapshot() const;
     bool spreadsheetInstalled() const;
+    bool openWorkbook(const QString &path) const;
     int holdBusy();
     void releaseBusy(int job);
     void finishTextFile(int job, const std::optional<Failure> &failure);

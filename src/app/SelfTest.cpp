@@ -1,6 +1,7 @@
 #include "SelfTest.h"
 
 #include "MainWindow.h"
+#include "SettingsStore.h"
 #include "TextListModel.h"
 
 #include <QProgressBar>
@@ -46,6 +47,9 @@ QStringList selfTestProblems(const MainWindow &window)
         problems << QStringLiteral("the progress bar does not read \"Progress Bar\"");
     if (window.results().header() != QLatin1String(" Results"))
         problems << QStringLiteral("the results column is not \" Results\"");
+    // Start-up records the sample files found beside the program.
+    if (window.settings().read(QLatin1String(settings::Snapshot), QString()).isEmpty())
+        problems << QStringLiteral("no sample files were found in %1").arg(window.besideProgram("Samples"));
     return problems;
 }
 

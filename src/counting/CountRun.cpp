@@ -3,6 +3,7 @@
 #include "LineCounter.h"
 #include "ResultRows.h"
 
+#include <QMetaMethod>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
@@ -128,6 +129,7 @@ struct CountRun::Private
     std::atomic<int> workersLeft{0};
     std::atomic<bool> deliveryPosted{false};
     std::vector<Slot> ring = std::vector<Slot>(std::size_t(Window));
+    bool watched = true;   // someone takes the progress: the workers track lines passed
     std::vector<WorkerState> workerStates;
     std::atomic<qint64> delivered{0};   // written by the owner only
 
@@ -258,7 +260,7 @@ qint64 CountRun::Private::take(QString &path)
 void CountRun::Private::work(int worker, bool extra)
 {
     WorkerState &state = workerStates[std::size_t(worker)];
-    const CountControl control{&cancelFlag, &state.linesReached, &state.waitedForDisk};
+    const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, &state.waitedForDisk};
     QString path;
     while (!cancelFlag.load()) {
         if (extra && !waitForDisk())
@@ -598,6 +600,8 @@ void CountRun::start()
         }, Qt::QueuedConnection);
         return;
     }
+    // Keeping the line position costs a little; nobody pays for it unwatched.
+    d->watched = isSignalConnected(QMetaMethod::fromSignal(&CountRun::progress));
     d->startWorkers();
     d->progressTimer.start();
     d->deliveryTimer.start();

@@ -49,7 +49,8 @@ signals:
     void fileCounted(int index, const QString &path, quint64 lines);
     // A file that could not be counted: no row, the run goes on.
     void fileFailed(int index, const QString &path, const QString &description);
-    // index is 0-based into the paths; lineIndex is the line reached in it.
+    // index is 0-based into the paths; lineIndex is the 0-based position of
+    // the line being examined in it (the lines passed so far, counted or not).
     // count is the number of paths when the source knows it, otherwise the
     // number taken from it so far.
     void progress(int index, int count, const QString &path, quint64 lineIndex);

@@ -71,8 +71,10 @@ FileCount countSplit(int fd, std::int64_t split, std::int64_t size, const Option
     FileRangeSource source(fd, 0, split);
     StreamCounter counter(kernel, config.blockSize, StreamCounter::Start::FileStart);
     std::function<void(std::uint64_t)> progress;
+    std::uint64_t firstLines = 0;
     if (control.linesReached) {
         progress = [&](std::uint64_t lines) {
+            firstLines = lines;
             control.linesReached->store(lines + secondLines.load(std::memory_order_relaxed),
                                         std::memory_order_relaxed);
         };
@@ -88,10 +90,10 @@ FileCount countSplit(int fd, std::int64_t split, std::int64_t size, const Option
         return second;
     if (first.cancelled || second.cancelled)
         return {false, true, 0, {}};
-    FileCount total{true, false, first.lines + second.lines, {}};
+    // The second half may have gone on after the first reported last.
     if (control.linesReached)
-        control.linesReached->store(total.lines, std::memory_order_relaxed);
-    return total;
+        control.linesReached->store(firstLines + secondLines.load(), std::memory_order_relaxed);
+    return {true, false, first.lines + second.lines, {}};
 }
 
 } // namespace

@@ -24,7 +24,8 @@ public:
 struct CountControl
 {
     const std::atomic<bool> *cancel = nullptr;             // set to stop early
-    std::atomic<std::uint64_t> *linesReached = nullptr;    // lines passed so far, for progress
+    // Lines passed so far (ended, counted or not), for progress.
+    std::atomic<std::uint64_t> *linesReached = nullptr;
     std::atomic<bool> *waitedForDisk = nullptr;            // set when a file's data was not cached
 };
 

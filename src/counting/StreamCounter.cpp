@@ -152,6 +152,7 @@ FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, c
                              const std::function<void(std::uint64_t)> &progress)
 {
     bool first = true;
+    m_trackPassed = bool(progress);
     for (;;) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return {false, true, 0, {}};
@@ -200,7 +201,7 @@ FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, c
             countText(reinterpret_cast<const char *>(data()), n);
         }
         if (progress)
-            progress(m_lines);
+            progress(m_linesPassed);
     }
 
     if (m_encoding == Encoding::Bytes)
@@ -208,7 +209,7 @@ FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, c
     else
         finishText();
     if (progress)
-        progress(m_lines);
+        progress(m_linesPassed);
     return {true, false, m_lines, {}};
 }
 
@@ -222,9 +223,13 @@ void StreamCounter::countBytes(const unsigned char *p, std::size_t n)
     }
     if (m_options->excludeBlank()) {
         m_lines += m_kernel.countNonBlankEnds(p, n, m_carry);
+        if (m_trackPassed)
+            m_linesPassed += m_kernel.countEnds(p, n);
         return;
     }
-    m_lines += m_kernel.countEnds(p, n);
+    const std::uint64_t ends = m_kernel.countEnds(p, n);
+    m_lines += ends;
+    m_linesPassed += ends;
     // Keep the blank state of the open line too, should the option be
     // switched on before the line ends: look back to its start (usually a
     // few bytes) or to the first non-blank byte.
@@ -416,6 +421,7 @@ void StreamCounter::countBytesWithWords(const unsigned char *p, std::size_t n)
         const std::uint64_t nonBlankEnds = kernels::nonBlankEnds(ends, nonBlank, m_carry);
         const std::uint64_t counted = blankOff ? ends : nonBlankEnds;
         m_lines += static_cast<std::uint64_t>(std::popcount(counted));
+        m_linesPassed += static_cast<std::uint64_t>(std::popcount(ends));
 
         // With ASCII words only, a line with other bytes still goes by bytes,
         // unless it holds U+017F or U+212A (they fold to s and k).
@@ -536,6 +542,7 @@ void StreamCounter::endTextLine()
     const bool counted = m_options->excludeBlank() ? m_carry : true;
     if (counted && !m_matcher.matched())
         ++m_lines;
+    ++m_linesPassed;
     m_matcher.start();
     m_carry = false;
     m_textContent = false;

@@ -32,7 +32,8 @@ public:
     StreamCounter &operator=(const StreamCounter &) = delete;
 
     // Reads the source to its end. progress (may be empty) gets the lines
-    // passed so far once per block.
+    // passed so far once per block: every line that ended, counted or not,
+    // so it is the position of the line being examined.
     FileCount run(ByteSource &source, const OptionsSource &options, const std::atomic<bool> *cancel,
                   const std::function<void(std::uint64_t)> &progress);
 
@@ -77,6 +78,8 @@ private:
     std::size_t m_pad = 0;
 
     std::uint64_t m_lines = 0;
+    std::uint64_t m_linesPassed = 0;  // every line end, for the progress
+    bool m_trackPassed = false;       // someone is watching the progress
     bool m_carry = false;           // the open line holds a non-blank character
     bool m_matched = false;         // the open line holds a word (ASCII path)
     // The automaton's state on the byte path where it stopped reading.

@@ -1,8 +1,11 @@
 #include "AlignedText.h"
 
+#include "SaveTarget.h"
+
 #include <Paths.h>
 
 #include <QDir>
+#include <QFile>
 #include <QIODevice>
 #include <QSaveFile>
 #include <QStringEncoder>
@@ -170,19 +173,43 @@ std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, const 
     const QList<int> widths = columnWidths(list, true);
     progress.set(10, caption);
 
-    const auto fileFailure = [&](const QSaveFile &file, int step) {
-        return writeFailure(QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString(), step);
+    const QString shownPath = QDir::toNativeSeparators(path);
+    const auto fileFailure = [&](const QFileDevice &file, int step) {
+        return writeFailure(shownPath + QStringLiteral(": ") + file.errorString(), step);
+    };
+    const auto writeInto = [&](QFileDevice &file) {
+        std::optional<Failure> written = writeTable(list, widths, file, fileName, progress);
+        if (written)
+            written->description = shownPath + QStringLiteral(": ") + written->description;
+        return written;
     };
 
     std::optional<Failure> failure;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        failure = fileFailure(file, StepCreateFile);
-    } else if ((failure = writeTable(list, widths, file, fileName, progress))) {
-        failure->description = QDir::toNativeSeparators(path) + QStringLiteral(": ") + failure->description;
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        failure = fileFailure(file, StepClose);
+    const SaveTarget target = chooseSaveTarget(path);
+    switch (target.kind) {
+    case SaveTarget::Kind::Refuse:
+        failure = writeFailure(target.pathOrReason, StepCreateFile);
+        break;
+    case SaveTarget::Kind::WriteThrough: {
+        QFile device;
+        QString reason;
+        if (!openInPlace(device, path, reason))
+            failure = writeFailure(shownPath + QStringLiteral(": ") + reason, StepCreateFile);
+        else if (!(failure = writeInto(device)) && !device.flush())
+            failure = fileFailure(device, StepClose);
+        break;
+    }
+    case SaveTarget::Kind::Replace: {
+        QSaveFile file(target.pathOrReason);
+        if (!file.open(QIODevice::WriteOnly)) {
+            failure = fileFailure(file, StepCreateFile);
+        } else if ((failure = writeInto(file))) {
+            file.cancelWriting();
+        } else if (!file.commit()) {
+            failure = fileFailure(file, StepClose);
+        }
+        break;
+    }
     }
 
     if (!failure)

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
@@ -166,13 +167,19 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
     return failures;
 }
 
-WorkbookFile createResultsWorkbook(const ListSource &list, const PercentCallback &progress)
+QString workbookFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/workbooks");
+}
+
+WorkbookFile createResultsWorkbook(const ListSource &list, const QString &parent, const PercentCallback &progress)
 {
     WorkbookFile result;
     if (list.rowCount() == 0)
         return result;
 
-    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/brinmoor-results-XXXXXX"));
+    QDir().mkpath(parent);
+    QTemporaryDir folder(parent + QStringLiteral("/results-XXXXXX"));
     if (!folder.isValid()) {
         result.failures.append(workbookFailure(folder.errorString(), StepCreateWorkbook));
         return result;
@@ -186,6 +193,15 @@ WorkbookFile createResultsWorkbook(const ListSource &list, const PercentCallback
         result.path = path;
     }
     return result;
+}
+
+void removeWorkbooksOlderThan(const QDateTime &before, const QString &folder)
+{
+    const QFileInfoList made = QDir(folder).entryInfoList({QStringLiteral("results-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo &info : made) {
+        if (info.lastModified() < before)
+            QDir(info.filePath()).removeRecursively();
+    }
 }
 
 } // namespace brinmoor::exports

@@ -4,6 +4,7 @@
 
 #include <ErrorReport.h>
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -37,9 +38,19 @@ struct WorkbookFile
     QList<Failure> failures; // what went wrong while making it
 };
 
-// Writes the workbook into a fresh file in a new temporary folder, for the
+// The user's cache folder for the workbooks handed to the spreadsheet
+// program.
+QString workbookFolder();
+
+// Writes the workbook into a fresh folder of its own under folder, for the
 // desktop's workbook application to open; the user saves it from there, so
-// the folder is left in place. An empty list makes nothing at all.
-WorkbookFile createResultsWorkbook(const ListSource &list, const PercentCallback &progress = {});
+// it is left in place (removeWorkbooksOlderThan clears it later). An empty
+// list makes nothing at all.
+WorkbookFile createResultsWorkbook(const ListSource &list, const QString &folder = workbookFolder(),
+                                   const PercentCallback &progress = {});
+
+// Removes the workbook folders under folder last changed before the given
+// time. Safe to call off the GUI thread.
+void removeWorkbooksOlderThan(const QDateTime &before, const QString &folder = workbookFolder());
 
 } // namespace brinmoor::exports

@@ -3,21 +3,56 @@
 
 #include "DesktopOpener.h"
 #include "Paths.h"
+#include "ResultsWorkbook.h"
 #include "SettingsStore.h"
 #include "WidgetDialogs.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThreadPool>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 using namespace brinmoor;
 
+namespace {
+
+// Whether the window can be shown at all: Qt aborts when its platform finds
+// no display, so this is decided before it is asked.
+bool displayAvailable(int argc, char *argv[])
+{
+    QByteArray platforms = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0)
+            platforms = argv[i + 1];
+    }
+    // Platforms that draw without a display server.
+    for (const QByteArray &platform : platforms.split(';')) {
+        const QByteArray name = platform.split(':').first().trimmed();
+        if (name == "offscreen" || name == "minimal" || name == "vnc" || name == "linuxfb" || name == "eglfs"
+            || name == "vkkhrdisplay")
+            return true;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (!displayAvailable(argc, argv)) {
+        std::fputs("brinmoor: the window needs a graphical desktop (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                   "brinmoor-count counts lines without one.\n",
+                   stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Kelmarsh"));
     QApplication::setApplicationName(QStringLiteral("Brinmoor"));
@@ -25,10 +60,19 @@ int main(int argc, char *argv[])
     // --self-test opens the window with unattended boxes and settings of its
     // own, checks it and quits: the smoke test of the build.
     const bool selfTest = application.arguments().contains(QStringLiteral("--self-test"));
-    QTemporaryDir selfTestHome;
+    std::optional<QTemporaryDir> selfTestHome;
+    if (selfTest)
+        selfTestHome.emplace();
     const auto settings = selfTest
-        ? std::make_unique<SettingsStore>(selfTestHome.filePath(QStringLiteral("Brinmoor.conf")))
+        ? std::make_unique<SettingsStore>(selfTestHome->filePath(QStringLiteral("Brinmoor.conf")))
         : std::make_unique<SettingsStore>();
+
+    // Workbooks handed to the spreadsheet program stay until it has surely
+    // read them; a day later they go. A slow disk must not hold the window.
+    if (!selfTest) {
+        QThreadPool::globalInstance()->start(
+            [] { exports::removeWorkbooksOlderThan(QDateTime::currentDateTime().addDays(-1)); });
+    }
     WidgetDialogs widgetDialogs;
     app::UnattendedDialogs unattended;
     UserDialogs &dialogs = selfTest ? static_cast<UserDialogs &>(unattended) : widgetDialogs;

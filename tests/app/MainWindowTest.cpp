@@ -16,13 +16,19 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QImageWriter>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace brinmoor;
 using app::MainWindow;
@@ -41,6 +47,7 @@ private slots:
     void storedValuesAreConverted_data();
     void storedValuesAreConverted();
     void anUnreadableOptionIsReportedAndKeepsItsDesignState();
+    void aDamagedStoreGivesDefaultsAndOneReport_data();
     void aDamagedStoreGivesDefaultsAndOneReport();
     void skinAndHandPointerFromBesideTheProgram();
     void settingsThatCannotBeWritten();
@@ -248,20 +255,41 @@ void MainWindowTest::anUnreadableOptionIsReportedAndKeepsItsDesignState()
     QCOMPARE(w.wordList().texts(), QStringList{"kept"});
 }
 
+void MainWindowTest::aDamagedStoreGivesDefaultsAndOneReport_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("unclosed section") << QByteArray("[Brinmoor\nOption1=False\n");
+    QTest::newRow("line without equals") << QByteArray("[Brinmoor]\nOption1=False\nnot a setting\n");
+    QTest::newRow("random bytes") << QByteArray("\x8f\x01\xfe=\x00\x9c\nOption1=False\x13\xff\n", 20);
+}
+
 void MainWindowTest::aDamagedStoreGivesDefaultsAndOneReport()
 {
+    QFETCH(QByteArray, content);
+    // The store as the program opens it: by organisation and application.
     m_settings.reset();
-    const QString file = m_dir->filePath(QStringLiteral("Damaged.conf"));
-    writeFile(QStringLiteral("Damaged.conf"), "[Brinmoor\nOption1=False\n");
-    m_settings = std::make_unique<SettingsStore>(file);
-    makeWindow();
-    QCOMPARE(m_dialogs->messages.size(), 1);
-    QCOMPARE(m_dialogs->messages.first().text,
-             reportText(QStringLiteral("The settings file %1 is damaged; it was kept as %1.damaged and defaults "
-                                       "are used.")
-                            .arg(file),
-                        location::FormLoad, 0));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->path());
+    const QString file = writeFile(QStringLiteral("Kelmarsh/Brinmoor.conf"), content);
+    m_settings = std::make_unique<SettingsStore>();
+    QCOMPARE(m_settings->fileName(), file);
+    MainWindow &w = makeWindow();
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{reportText(QStringLiteral("The settings file %1 is damaged; it was kept as %1.damaged and "
+                                                   "defaults are used.")
+                                        .arg(file),
+                                    location::FormLoad, 0)});
     QVERIFY(child<QRadioButton>("Option1")->isChecked());
+    QFile aside(file + QStringLiteral(".damaged"));
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), content);
+
+    // The writes of start-up and shutdown land, and nothing says otherwise.
+    w.wordList().add(QStringLiteral("kept"));
+    QVERIFY(w.close());
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    SettingsStore reopened;
+    QVERIFY(reopened.openProblem().isEmpty());
+    QCOMPARE(reopened.read(QLatin1String(settings::ExcludeWords), {}), QStringLiteral("kept"));
 }
 
 void MainWindowTest::skinAndHandPointerFromBesideTheProgram()
@@ -338,27 +366,57 @@ void MainWindowTest::skinAndHandPointerFromBesideTheProgram()
 
 void MainWindowTest::settingsThatCannotBeWritten()
 {
-    // A file where the settings folder should be: every write fails.
-    writeFile(QStringLiteral("blocker"));
-    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("blocker/Brinmoor.conf")));
-    const QString problem = QStringLiteral("The settings file %1 cannot be written.").arg(m_settings->fileName());
-    // Start-up records the sample set twice over, so it says so twice.
-    MainWindow &w = makeWindow();
-    QCOMPARE(m_dialogs->texts(), QStringList({reportText(problem, location::FormLoad, 108),
-                                              reportText(problem, location::FormLoad, 124)}));
-    m_dialogs->messages.clear();
+    const auto cannotBeWritten = [](const QString &file) {
+        return QStringLiteral("The settings file %1 cannot be written, so changes will not be kept after Brinmoor "
+                              "closes.")
+            .arg(file);
+    };
+    // After a normal start, the settings folder stops taking changes (the
+    // super-user is stopped only by the immutable flag).
+    const QString folder = m_dir->filePath(QStringLiteral("settings"));
+    writeFile(QStringLiteral("program/Samples/a.txt"));
+    m_settings = std::make_unique<SettingsStore>(folder + QStringLiteral("/Brinmoor.conf"));
+    makeWindow().close();
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    const bool root = ::geteuid() == 0;
+    const auto setImmutable = [&](bool on) {
+        return QProcess::execute(QStringLiteral("chattr"), {on ? QStringLiteral("+i") : QStringLiteral("-i"), folder});
+    };
+    if (root ? setImmutable(true) != 0 : !QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner))
+        QSKIP("the settings folder cannot be made unwritable here");
+    const auto restore = qScopeGuard([&] {
+        if (root)
+            setImmutable(false);
+        else
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
 
-    // The option handlers carry no report: the controls keep the choice.
+    // Start-up writes nothing; the first option click that is not kept
+    // says so once, and nothing more is said, at close neither.
+    m_settings = std::make_unique<SettingsStore>(folder + QStringLiteral("/Brinmoor.conf"));
+    MainWindow &w = makeWindow();
+    QCOMPARE(m_dialogs->messages.size(), 0);
     child<QCheckBox>("Check3")->click();
     child<QRadioButton>("Option2")->click();
     QVERIFY(child<QCheckBox>("Check3")->isChecked());
     QVERIFY(child<QRadioButton>("Option2")->isChecked());
-    QCOMPARE(m_dialogs->messages.size(), 0);
-
-    // Closing says that the words were not saved, and closes all the same.
+    QCOMPARE(m_dialogs->texts(), QStringList{cannotBeWritten(m_settings->fileName())});
+    QCOMPARE(m_dialogs->messages.first().title, w.applicationTitle());
     w.wordList().add(QStringLiteral("kept"));
     QVERIFY(w.close());
-    QCOMPARE(m_dialogs->texts(), QStringList{reportText(problem, location::FormQueryUnload, 112)});
+    QCOMPARE(m_dialogs->messages.size(), 1);
+
+    // A file where the settings folder should be: the sample record at
+    // start-up is the first write, and the report there is the only one.
+    m_dialogs->messages.clear();
+    writeFile(QStringLiteral("blocker"));
+    m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("blocker/Brinmoor.conf")));
+    MainWindow &blocked = makeWindow();
+    child<QCheckBox>("Check3")->click();
+    blocked.wordList().add(QStringLiteral("kept"));
+    QVERIFY(blocked.close());
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{reportText(cannotBeWritten(m_settings->fileName()), location::FormLoad, 108)});
 }
 
 void MainWindowTest::theWebSiteOpensOnlyOnSevenWithAnAddress()
@@ -378,6 +436,9 @@ void MainWindowTest::sampleSetIsRecordedOnce()
     QCOMPARE(stored(settings::Snapshot), QString());   // no sample folder yet: stays empty
     const QString a = writeFile(QStringLiteral("program/Samples/a.txt"), "a\n");
     const QString b = writeFile(QStringLiteral("program/Samples/b.txt"), "b\n");
+    // Only files that can be opened are recorded: no pipe, no link to nothing.
+    QCOMPARE(::mkfifo(QFile::encodeName(program(QStringLiteral("Samples/pipe.txt"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("gone.txt"), program(QStringLiteral("Samples/dangling.txt"))));
     makeWindow();
     const QString record = filelist::unscrambleRecord(stored(settings::Snapshot));
     QStringList recorded = record.split(QLatin1Char('|'));
@@ -429,6 +490,17 @@ void MainWindowTest::addOneEntry()
     child<QPushButton>("PushButton8")->click();
     QCOMPARE(w.wordList().count(), 0);
     QCOMPARE(w.countOptions().options().excludeWords, QStringList());
+
+    // The words are stored joined with commas: a word holding one would come
+    // back as several, so it is refused with a box and nothing is added.
+    m_dialogs->inputAnswers = {QStringLiteral("1,000")};
+    child<QPushButton>("PushButton2")->click();
+    QCOMPARE(w.wordList().count(), 0);
+    QCOMPARE(m_dialogs->texts(),
+             QStringList{QStringLiteral("\"1,000\" was not added: the exclusion words are kept separated by commas, "
+                                        "so a word cannot contain a comma.")});
+    QCOMPARE(m_dialogs->messages.first().title, w.applicationTitle());
+    QCOMPARE(m_dialogs->messages.first().icon, MessageIcon::None);
 }
 
 void MainWindowTest::removalIsBlockedWhileBusyButAddingIsNot()
@@ -525,6 +597,16 @@ void MainWindowTest::closingSavesTheWordsAndStartUpRestoresThem()
     QCOMPARE(stored(settings::ExcludeWords), QString());
     QCOMPARE(makeWindow().wordList().count(), 0);
     QCOMPARE(m_dialogs->messages.size(), 0);
+
+    // Words written by hand come back exactly, blanks and empty ones too,
+    // and are saved again the same.
+    m_settings.reset();
+    const QString file = writeFile(QStringLiteral("Hand.conf"), "[Brinmoor]\nExclude%20Words=storm, x ,,y\n");
+    m_settings = std::make_unique<SettingsStore>(file);
+    MainWindow &hand = makeWindow();
+    QCOMPARE(hand.wordList().texts(), QStringList({"storm", " x ", "", "y"}));
+    hand.close();
+    QCOMPARE(stored(settings::ExcludeWords), QStringLiteral("storm, x ,,y"));
 }
 
 // ------------------------------------------------------------- the run

@@ -4,6 +4,7 @@
 #include "FileListDialogs.h"
 #include "MainWindow.h"
 #include "ResultsCommands.h"
+#include "ResultsWorkbook.h"
 #include "SettingsStore.h"
 #include "SpreadsheetPresence.h"
 #include "SystemClipboard.h"
@@ -18,9 +19,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QThread>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace brinmoor;
@@ -65,6 +70,7 @@ class ResultsWindowTest : public QObject, private WindowFixture
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init();
     void cleanup();
 
@@ -72,9 +78,12 @@ private slots:
     void textFileOverwriteWithUncheckedAndShortRows();
     void cancelAndNoTouchNothing();
     void aTargetThatCannotBeWrittenGivesOneReport();
+    void aTargetThatIsNoRegularFileIsNeverReplaced();
 
     void spreadsheetAbsentShowsBothBoxesInOrder();
     void spreadsheetPresentOpensTheWorkbook();
+    void theWorkbookOpensAsANewDocumentWhereTheProgramCan_data();
+    void theWorkbookOpensAsANewDocumentWhereTheProgramCan();
 
     void copyPlacesTheTextOnTheXClipboard();
     void copyOfAnEmptyListLeavesTheClipboard();
@@ -291,6 +300,78 @@ void ResultsWindowTest::aTargetThatCannotBeWrittenGivesOneReport()
     }
 }
 
+void ResultsWindowTest::aTargetThatIsNoRegularFileIsNeverReplaced()
+{
+    makeWindow();
+    fill({{Row21, true}, {Row20, true}});
+    const QByteArray table = QByteArray(" Results             \t\r\n") + Row21.toUtf8() + "\t\r\n" + Row20.toUtf8() + " \t\r\n";
+    const auto modeOf = [](const QString &file) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0u;
+    };
+    const auto save = [&](const QString &target) {
+        m_dialogs->messages.clear();
+        m_finished->clear();
+        m_fileDialogs->savePaths = {target};
+        m_dialogs->answers = {MessageAnswer::Yes};
+        press("PushButton9");
+        if (!waitForExport())
+            return QStringList{QStringLiteral("<no end>")};
+        QStringList texts = m_dialogs->texts();
+        if (!texts.isEmpty() && texts.first().startsWith(QStringLiteral("Are you sure you wish to overwrite ")))
+            texts.removeFirst();
+        return texts;
+    };
+    const auto report = [](const QString &description, int step) {
+        return QStringList{reportText(description, location::SaveListviewProperlySpaced, step)};
+    };
+    const QStringList done{QStringLiteral("Done.")};
+
+    // Devices are written in place, as a shell's redirection would.
+    QCOMPARE(save(QStringLiteral("/dev/null")), done);
+    QCOMPARE(modeOf(QStringLiteral("/dev/null")), unsigned(S_IFCHR));
+    QCOMPARE(save(QStringLiteral("/dev/full")), report(QStringLiteral("/dev/full: No space left on device"), 108));
+    QCOMPARE(modeOf(QStringLiteral("/dev/full")), unsigned(S_IFCHR));
+
+    // A pipe: through to its reader; without one, refused at once.
+    const QString fifo = path(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QCOMPARE(save(fifo), report(fifo + QStringLiteral(": no program is reading from this pipe"), 106));
+    QByteArray piped;
+    std::unique_ptr<QThread> reader(QThread::create([&] {
+        QFile in(fifo);
+        if (in.open(QIODevice::ReadOnly))
+            piped = in.readAll();
+    }));
+    reader->start();
+    QStringList texts;
+    for (int tries = 0; tries < 200 && texts != done; ++tries) {
+        // The reader may not have opened its end yet.
+        texts = save(fifo);
+        if (texts != done)
+            QTest::qWait(10);
+    }
+    QCOMPARE(texts, done);
+    QVERIFY(reader->wait(10000));
+    QCOMPARE(piped, table);
+    QCOMPARE(modeOf(fifo), unsigned(S_IFIFO));
+
+    // A link to a file: the file is replaced, the link stays.
+    const QString real = writeFile(QStringLiteral("real.txt"), "old");
+    const QString link = path(QStringLiteral("link.txt"));
+    QVERIFY(QFile::link(QStringLiteral("real.txt"), link));
+    QCOMPARE(save(link), done);
+    QCOMPARE(modeOf(link), unsigned(S_IFLNK));
+    QCOMPARE(readFile(real), table);
+
+    // A folder is refused and left as it was.
+    const QString folder = path(QStringLiteral("folder"));
+    writeFile(QStringLiteral("folder/inside.txt"));
+    QCOMPARE(save(folder), report(folder + QStringLiteral(": this is a folder, not a file, so the results were not written there."), 106));
+    QCOMPARE(modeOf(folder), unsigned(S_IFDIR));
+    QVERIFY(QFile::exists(folder + QStringLiteral("/inside.txt")));
+}
+
 // ---------------------------------------------------------- spreadsheet
 
 void ResultsWindowTest::spreadsheetAbsentShowsBothBoxesInOrder()
@@ -354,6 +435,7 @@ void ResultsWindowTest::spreadsheetPresentOpensTheWorkbook()
     QCOMPARE(m_dialogs->messages.size(), 0);
     QCOMPARE(opened.size(), 1);
     QVERIFY(opened.first().endsWith(QStringLiteral(".xlsx")));
+    QVERIFY2(opened.first().startsWith(exports::workbookFolder() + QLatin1Char('/')), qPrintable(opened.first()));
     QFile workbook(opened.first());
     QVERIFY(workbook.open(QIODevice::ReadOnly));
     QCOMPARE(workbook.read(2), QByteArray("PK"));   // a zip package, as workbooks are
@@ -372,6 +454,54 @@ void ResultsWindowTest::spreadsheetPresentOpensTheWorkbook()
                                     location::SaveExcelFile, 112)});
     QVERIFY(!w.busy().isBusy());
     QDir(QFileInfo(opened.last()).path()).removeRecursively();
+}
+
+void ResultsWindowTest::theWorkbookOpensAsANewDocumentWhereTheProgramCan_data()
+{
+    QTest::addColumn<QString>("application");
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QStringList>("untitled");   // before the file; empty: opened as it is
+    QTest::newRow("the office suite's spreadsheet")
+        << QStringLiteral("libreoffice-calc.desktop") << QStringLiteral("libreoffice --calc %U")
+        << QStringList{"libreoffice", "--calc", "-n"};
+    QTest::newRow("another spreadsheet") << QStringLiteral("sheets.desktop") << QStringLiteral("sheets %f")
+                                         << QStringList();
+    QTest::newRow("a wrapper that forwards files")
+        << QStringLiteral("org.libreoffice.LibreOffice.calc.desktop")
+        << QStringLiteral("/usr/bin/flatpak run --file-forwarding org.libreoffice.LibreOffice --calc @@u %U @@")
+        << QStringList();
+}
+
+void ResultsWindowTest::theWorkbookOpensAsANewDocumentWhereTheProgramCan()
+{
+    QFETCH(QString, application);
+    QFETCH(QString, commandLine);
+    QFETCH(QStringList, untitled);
+    QStringList opened;
+    QList<QStringList> started;
+    exports::SpreadsheetProbe probe{
+        [&](const QString &) { return application; },
+        [&](const QString &id) { return id == application; },
+        [&](const QString &id) { return id == application ? commandLine : QString(); },
+    };
+    makeWindow({.openWorkbook = [&](const QString &file) { return opened.append(file), true; },
+                .startProgram = [&](const QStringList &command) { return started.append(command), true; },
+                .spreadsheetProbe = probe,
+                .spreadsheetInstalled = [] { return true; }});
+    fill({{Row21, true}});
+    press("PushButton10");
+    QVERIFY(waitForExport());
+    QCOMPARE(m_dialogs->messages.size(), 0);
+    const QString workbook = started.isEmpty() ? opened.value(0) : started.first().last();
+    QVERIFY(workbook.endsWith(QStringLiteral(".xlsx")));
+    if (untitled.isEmpty()) {
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(opened.size(), 1);
+    } else {
+        QCOMPARE(opened.size(), 0);
+        QCOMPARE(started, QList<QStringList>{untitled + QStringList{workbook}});
+    }
+    QDir(QFileInfo(workbook).path()).removeRecursively();
 }
 
 // ------------------------------------------------------------ clipboard

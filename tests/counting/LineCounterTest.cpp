@@ -471,8 +471,17 @@ TEST_F(EngineFileTest, SplitFileMatchesOneStream)
         const FileCount split = countFileWith(path, fixed, {nullptr, &reached}, {nullptr, 4096, 1});
         EXPECT_TRUE(split.ok);
         EXPECT_EQ(split.lines, referenceCount(bytes, options));
-        EXPECT_EQ(reached.load(), split.lines);
+        // The progress is the line position: every line passed, excluded or not.
+        EXPECT_EQ(reached.load(), 20000u);
         EXPECT_EQ(countFile(path, fixed).lines, split.lines);
+    }
+    // Also where every line is excluded, and in a UTF-16 file.
+    TestOptions storm(opts(false, {"storm"}));
+    for (const QByteArray &text : {QByteArray("storm\nstorm\r\nstorm\r"), utf16(QStringLiteral("storm\r\nstorm\n\n"), true)}) {
+        std::atomic<std::uint64_t> reached{0};
+        const FileCount none = countFile(write("storm.txt", text), storm, {nullptr, &reached});
+        EXPECT_EQ(none.lines, text.startsWith("\xFF") ? 1u : 0u);   // the empty line of the second
+        EXPECT_EQ(reached.load(), 3u);
     }
 }
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/time.h>
+
 using namespace brinmoor;
 using namespace brinmoor::exports;
 
@@ -72,11 +74,11 @@ TEST(ResultsWorkbook, TheSpreadsheetProgramReadsTheSheetLayout)
     EXPECT_EQ(percents.last(), 100);
 
     const ResultRowsSource results(S(" Results"), {{S("3 lines - /a"), true}, {S("4 lines - /b"), false}, {S("5 lines - /c"), true}});
-    const WorkbookFile made = createResultsWorkbook(results);
+    const WorkbookFile made = createResultsWorkbook(results, dir.filePath(S("cache")));
     EXPECT_EQ(made.failures, QList<Failure>{});
     ASSERT_TRUE(QFileInfo(made.path).isFile());
     EXPECT_TRUE(made.path.endsWith(S(".xlsx")));
-    EXPECT_TRUE(made.path.startsWith(QDir::tempPath()));
+    EXPECT_TRUE(made.path.startsWith(dir.filePath(S("cache/results-"))));
 
     const auto csv = readBack({tablePath, made.path}, dir.path());
     QDir(QFileInfo(made.path).absolutePath()).removeRecursively();
@@ -99,9 +101,32 @@ TEST(ResultsWorkbook, TheSpreadsheetProgramReadsTheSheetLayout)
 
 TEST(ResultsWorkbook, AnEmptyListMakesNothing)
 {
-    const WorkbookFile made = createResultsWorkbook(ResultRowsSource(S(" Results"), {}));
+    QTemporaryDir dir;
+    const WorkbookFile made = createResultsWorkbook(ResultRowsSource(S(" Results"), {}), dir.path());
     EXPECT_TRUE(made.path.isEmpty());
     EXPECT_TRUE(made.failures.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST(ResultsWorkbook, WorkbooksOlderThanADayAreRemovedAndNothingElse)
+{
+    QTemporaryDir dir;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto made = [&](const char *name, int hoursAgo) {
+        const QString folder = dir.filePath(S(name));
+        QDir().mkpath(folder + S("/inner"));
+        const struct timeval times[2] = {{now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0},
+                                         {now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0}};
+        EXPECT_EQ(::utimes(QFile::encodeName(folder).constData(), times), 0);
+        return folder;
+    };
+    const QString old = made("results-old", 25);
+    const QString recent = made("results-new", 23);
+    const QString other = made("other", 48);
+    removeWorkbooksOlderThan(now.addDays(-1), dir.path());
+    EXPECT_FALSE(QFileInfo::exists(old));
+    EXPECT_TRUE(QFileInfo::exists(recent));
+    EXPECT_TRUE(QFileInfo::exists(other));
 }
 
 TEST(ResultsWorkbook, CellsTooLongForASheetGiveOneFailureAndTheRestIsWritten)

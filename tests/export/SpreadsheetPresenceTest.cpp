@@ -120,4 +120,7 @@ TEST(SpreadsheetPresence, DesktopFilesAreFoundInTheApplicationFolders)
     EXPECT_TRUE(desktopFileInstalled(S("vendor-nested.desktop")));
     EXPECT_FALSE(desktopFileInstalled(S("missing.desktop")));
     EXPECT_FALSE(desktopFileInstalled(S("vendor/nested.desktop")));
+    // Its command line, for opening a workbook as a new document.
+    EXPECT_EQ(systemSpreadsheetProbe().commandLine(S("vendor-nested.desktop")), S("true %f"));
+    EXPECT_EQ(systemSpreadsheetProbe().commandLine(S("missing.desktop")), QString());
 }

@@ -138,6 +138,14 @@ private slots:
         QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, centre(2));
         QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, centre(2));
         QCOMPARE(m_list->texts(), QStringList({"a", "c"}));
+        // Anywhere in the list: below the rows the selected row goes too.
+        select(0);
+        const QPoint below(20, m_view->viewport()->height() - 5);
+        QVERIFY(!m_view->indexAt(below).isValid());
+        QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, below);
+        QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, below);
+        QCOMPARE(m_list->texts(), QStringList({"c"}));
+        m_list->append({QStringLiteral("a")});
         // Other keys are the list's own: Down moves the selection.
         select(0);
         QTest::keyClick(m_view, Qt::Key_Down);

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -74,6 +75,56 @@ private slots:
         whenDialogOpens([](QFileDialog *dialog) { dialog->reject(); });
         QVERIFY(dialogs.chooseFiles(QStringLiteral("Pick"), filters, filterIndex).paths.isEmpty());
         QCOMPARE(filterIndex, 1);
+    }
+
+    void typedNamesComeBackWhetherOrNotTheFilesExist_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("one that exists and one that does not") << QStringLiteral("\"a.txt\" \"missing.txt\"")
+                                                               << QStringList{"a.txt", "missing.txt"};
+        QTest::newRow("one that does not exist") << QStringLiteral("gone.txt") << QStringList{"gone.txt"};
+    }
+
+    void typedNamesComeBackWhetherOrNotTheFilesExist()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, names);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile file(dir.filePath(QStringLiteral("a.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        // As the program uses it: the desktop's dialogs where it has them.
+        WidgetFileListDialogs dialogs;
+        int filterIndex = 0;
+        QStringList shownBoxes;
+        whenDialogOpens([&](QFileDialog *dialog) {
+            dialog->setDirectory(dir.path());
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(edit);
+            // Typed by the user: the field has the focus.
+            dialog->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            edit->setFocus();
+            QVERIFY(edit->hasFocus());
+            edit->setText(typed);
+            // A box of the dialog's own ("File not found") would be left open.
+            QTimer::singleShot(200, [&] {
+                if (QWidget *box = QApplication::activeModalWidget(); box && box != dialog) {
+                    shownBoxes.append(box->windowTitle());
+                    box->close();
+                }
+            });
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        const FileSelection chosen = dialogs.chooseFiles(QStringLiteral("Pick"), {QStringLiteral("All Files (*)")}, filterIndex);
+        QStringList expected;
+        for (const QString &name : std::as_const(names))
+            expected.append(dir.filePath(name));
+        QCOMPARE(chosen.paths, expected);
+        QVERIFY(shownBoxes.isEmpty());
     }
 
     void theFolderBrowserStartsAtTheLastFolder()

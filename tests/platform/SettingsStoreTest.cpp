@@ -71,7 +71,7 @@ private slots:
     {
         writeFile("[Brinmoor]\nExclude%20Words=a, b,c\n");
         SettingsStore store(fileName());
-        QCOMPARE(store.read(QStringLiteral("Exclude Words"), {}), QStringLiteral("a,b,c"));
+        QCOMPARE(store.read(QStringLiteral("Exclude Words"), {}), QStringLiteral("a, b,c"));
     }
 
     void damagedFileGivesDefaultsOneProblemAndIsKeptAside()

@@ -48,8 +48,9 @@ QString unscrambleRecord(const QString &stored)
 
 QString SaveSamplesSnapshot(SettingsStore &settings, const QString &sampleFolder)
 {
-    // Listed by the names' own bytes, so that every file leads back to its
-    // name, UTF-8 or not.
+    // Only files that can be opened (a pipe or a link to nothing in the
+    // folder would be loaded later and fail the count), listed by the names'
+    // own bytes, so that every file leads back to its name, UTF-8 or not.
     const QStringList names = ListFiles(sampleFolder, QStringLiteral("*.*"));
     const QString record = sampleRecord(QDir::toNativeSeparators(sampleFolder), names);
     if (record.size() > MaxRecordLength)

@@ -174,9 +174,16 @@ void FileListView::mouseDoubleClickEvent(QMouseEvent *event)
 void FileListView::mousePressEvent(QMouseEvent *event)
 {
     m_dragActive = true;
-    QTreeView::mousePressEvent(event);
     const QModelIndex clicked = indexAt(event->position().toPoint());
-    if (clicked.isValid() && event->button() == Qt::LeftButton) {
+    if (!clicked.isValid()) {
+        // The view would clear the selection here, and the double-click that
+        // follows would find nothing to remove.
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton) {
         viewport()->setCursor(m_dragCursor);
         m_dragRow = clicked;
     }

@@ -13,7 +13,9 @@ class WidgetFileListDialogs final : public FileListDialogs
 public:
     explicit WidgetFileListDialogs(QWidget *parent = nullptr);
     void setParent(QWidget *parent);
-    // The desktop's own dialogs where it has them (the default), or Qt's.
+    // The desktop's own folder and save dialogs where it has them (the
+    // default), or Qt's. The open dialog is always Qt's: the desktop's take
+    // only names of files that exist.
     void setUseNativeDialogs(bool native);
 
     FileSelection chooseFiles(const QString &title, const QStringList &filters, int &filterIndex) override;

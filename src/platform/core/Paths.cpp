@@ -161,13 +161,13 @@ namespace brinmoor {
 
 QString programFolder()
 {
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    // An installed executable sits in the install's bin folder; its files
-    // were put in the data folder by the install.
-    const QString installedBin = QFileInfo(QStringLiteral(BRINMOOR_INSTALL_BINDIR)).canonicalFilePath();
-    if (!installedBin.isEmpty() && QFileInfo(exeDir).canonicalFilePath() == installedBin)
-        return QDir::toNativeSeparators(QStringLiteral(BRINMOOR_INSTALL_DATADIR));
-    return QDir::toNativeSeparators(exeDir);
+    const QDir exeDir(QCoreApplication::applicationDirPath());
+    // An installed executable sits in the install's bin folder, with its
+    // files in the data folder beside it, wherever the install was put.
+    const QString installed = exeDir.filePath(QStringLiteral(BRINMOOR_DATA_FROM_BIN));
+    if (QFileInfo(installed).isDir())
+        return QDir::toNativeSeparators(QDir::cleanPath(installed));
+    return QDir::toNativeSeparators(exeDir.path());
 }
 
 QString besideProgram(const QString &relativeName, const QString &folder)

@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringList>
+
+#include <utility>
 
 namespace brinmoor {
 
@@ -18,6 +21,31 @@ QString organisationName()
 QString applicationName()
 {
     return QStringLiteral("Brinmoor");
+}
+
+// Whether text has the form of a settings file: every line blank, a
+// comment, a [section] or a key=value (a line ending in a backslash goes on
+// in the next one), in UTF-8 without NUL bytes. QSettings itself passes
+// over what it cannot parse and would drop it at the next write.
+bool hasSettingsForm(const QByteArray &text)
+{
+    if (text.contains('\0'))
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder(text);
+    if (decoder.hasError())
+        return false;
+    bool continued = false;
+    for (const QString &rawLine : decoded.split(QLatin1Char('\n'))) {
+        const QString line = rawLine.trimmed();
+        if (std::exchange(continued, line.endsWith(QLatin1Char('\\'))))
+            continue;
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) ? !line.endsWith(QLatin1Char(']')) : !line.contains(QLatin1Char('=')))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -47,7 +75,12 @@ void SettingsStore::checkOpened()
         m_readOnly = true;
         return;
     }
-    if (m_settings->status() == QSettings::FormatError) {
+    bool damaged = m_settings->status() == QSettings::FormatError;
+    if (!damaged && info.exists()) {
+        QFile stored(file);
+        damaged = stored.open(QIODevice::ReadOnly) && !hasSettingsForm(stored.readAll());
+    }
+    if (damaged) {
         // Keep the damaged file for whoever wants to look at it and start
         // afresh, so that this session's changes are saved again.
         const QString aside = file + QStringLiteral(".damaged");
@@ -69,7 +102,9 @@ void SettingsStore::checkOpened()
         m_problem = QStringLiteral("The settings file %1 cannot be read; defaults are used and "
                                    "changes are not saved.").arg(file);
         m_readOnly = true;
+        return;
     }
+    keepHandWrittenText();
 }
 
 QString SettingsStore::openProblem() const
@@ -92,11 +127,55 @@ QString SettingsStore::read(const QString &key, const QString &fallback) const
     const QVariant value = m_settings->value(path);
     if (!value.isValid())
         return fallback;
-    // A hand-edited value with an unquoted comma comes back as a list; the
-    // program only ever stores text, so put it back together.
+    // Hand-written lists were taken as text at open; one QSettings could not
+    // read back whole is put together again.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
+}
+
+void SettingsStore::keepHandWrittenText()
+{
+    // A hand-written value with an unquoted comma reads as a list of trimmed
+    // pieces, and the next write of any key would store it back in list
+    // form. The program only ever stores text: take it as the file has it.
+    m_settings->beginGroup(QLatin1String(settings::Section));
+    const QStringList keys = m_settings->childKeys();
+    for (const QString &key : keys) {
+        if (m_settings->value(key).typeId() != QMetaType::QStringList)
+            continue;
+        if (const std::optional<QString> raw = rawValue(key))
+            m_settings->setValue(key, *raw);
+    }
+    m_settings->endGroup();
+}
+
+std::optional<QString> SettingsStore::rawValue(const QString &key) const
+{
+    QFile file(m_settings->fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QString section = QLatin1Char('[') + QLatin1String(settings::Section) + QLatin1Char(']');
+    bool inSection = false;
+    for (const QString &rawLine : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        const QString line = rawLine.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == section;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (!inSection || equals < 0)
+            continue;
+        const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(line.left(equals).trimmed().toUtf8()));
+        if (name != key)
+            continue;
+        const QString value = line.mid(equals + 1).trimmed();
+        // Quotes and escapes mean what QSettings made of them.
+        if (value.contains(QLatin1Char('"')) || value.contains(QLatin1Char('\\')))
+            return std::nullopt;
+        return value;
+    }
+    return std::nullopt;
 }
 
 QString SettingsStore::write(const QString &key, const QString &value)
@@ -109,9 +188,13 @@ QString SettingsStore::write(const QString &key, const QString &value)
     }
     m_settings->setValue(QLatin1String(settings::Section) + QLatin1Char('/') + key, value);
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
-        return QStringLiteral("The settings file %1 cannot be written.").arg(m_settings->fileName());
-    return {};
+    // A format error is about what was read; only an access error means the
+    // value did not land.
+    if (m_settings->status() != QSettings::AccessError || std::exchange(m_writeFailed, true))
+        return {};
+    return QStringLiteral("The settings file %1 cannot be written, so changes will not be kept after "
+                          "Brinmoor closes.")
+        .arg(m_settings->fileName());
 }
 
 double numberFromText(const QString &text)

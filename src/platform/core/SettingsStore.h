@@ -32,19 +32,26 @@ public:
     QString openProblem() const;
 
     QString read(const QString &key, const QString &fallback) const;
-    // Empty on success, otherwise why the value could not be stored.
+    // Empty when the value was stored. The first write that fails answers
+    // why, saying that changes will not be kept, for the caller to tell the
+    // user; later failures answer empty, since the user knows by then.
     QString write(const QString &key, const QString &value);
 
     QString fileName() const;
 
 private:
     void checkOpened();
+    void keepHandWrittenText();
+    // The value of key exactly as the file holds it, for a hand-written one
+    // that QSettings reads as a list; nothing when the line is not plain text.
+    std::optional<QString> rawValue(const QString &key) const;
 
     std::unique_ptr<QSettings> m_settings;
     QString m_problem;
     // An unreadable store is never written; its values live for one session.
     bool m_readOnly = false;
     QHash<QString, QString> m_session;
+    bool m_writeFailed = false;
 };
 
 namespace settings {

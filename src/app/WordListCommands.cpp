@@ -1,0 +1,145 @@
+#include "WordListCommands.h"
+
+#include "ErrorReporter.h"
+#include "MainWindow.h"
+#include "Procedure.h"
+
+#include "SettingsStore.h"
+#include "TextListModel.h"
+#include "UserDialogs.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+namespace brinmoor::app {
+
+WordListCommands::WordListCommands(MainWindow &window, QTreeView &view)
+    : QObject(&window)
+    , m_window(window)
+    , m_view(view)
+{
+    const auto wire = [&](const char *name, void (WordListCommands::*command)()) {
+        if (QPushButton *b = window.button(name))
+            connect(b, &QPushButton::clicked, this, command);
+    };
+    wire("PushButton2", &WordListCommands::addOneEntry);
+    wire("PushButton7", &WordListCommands::deleteSelectedEntry);
+    wire("PushButton8", &WordListCommands::clearWords);
+    wire("PushButton13", &WordListCommands::loadSampleWords);
+    m_view.installEventFilter(this);
+    m_view.viewport()->installEventFilter(this);
+}
+
+bool WordListCommands::ExcludeWordExists(const QString &text) const
+{
+    return m_window.wordList().contains(text);
+}
+
+void WordListCommands::addOneEntry()
+{
+    Procedure p(m_window.errorReporter(), location::AddOneEntry);
+    std::optional<QString> answer;
+    p.run(100, [&] {
+        answer = m_window.dialogs().input(QStringLiteral("Enter word:"), m_window.applicationTitle(), QString());
+    });
+    if (!answer || answer->isEmpty())
+        return;
+    // The stored form joins the words with commas (stored files rely on
+    // it), so a word with a comma would come back split at the next start.
+    if (answer->contains(QLatin1Char(','))) {
+        p.run(102, [&] {
+            m_window.tell(QStringLiteral("\"%1\" was not added: the exclusion words are kept separated by commas, "
+                                         "so a word cannot contain a comma.")
+                              .arg(*answer));
+        });
+        return;
+    }
+    bool exists = false;
+    p.run(102, [&] { exists = ExcludeWordExists(*answer); });
+    if (exists)
+        return;
+    p.run(104, [&] { m_window.wordList().add(*answer); });
+}
+
+void WordListCommands::removeSelectedWord(bool reportMissingSelection)
+{
+    filelist::TextListModel &words = m_window.wordList();
+    if (m_window.busy().isBusy() || words.count() == 0)
+        return;
+    const QModelIndexList selected = m_view.selectionModel()->selectedRows();
+    if (selected.isEmpty()) {
+        if (reportMissingSelection)
+            failStep(QStringLiteral("No entry is selected."));
+        return;
+    }
+    words.removeAt(selected.first().row());
+}
+
+void WordListCommands::deleteSelectedEntry()
+{
+    Procedure p(m_window.errorReporter(), location::DeleteSelectedEntry);
+    p.run(100, [&] { removeSelectedWord(true); });
+}
+
+void WordListCommands::clearWords()
+{
+    Procedure p(m_window.errorReporter(), location::ClearWords);
+    p.run(100, [&] { m_window.wordList().clear(); });
+}
+
+void WordListCommands::loadSampleWords()
+{
+    Procedure p(m_window.errorReporter(), location::LoadSampleWords);
+    p.run(100, [&] {
+        m_window.wordList().append({QStringLiteral("storm"), QStringLiteral("1"), QStringLiteral("2")});
+    });
+}
+
+bool WordListCommands::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == &m_view && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        removeSelectedWord(false);
+        return true;
+    }
+    if (watched == m_view.viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // The view selects the row under the pointer first; remove after it.
+        QTimer::singleShot(0, this, [this] { removeSelectedWord(false); });
+        return false;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QString WordListCommands::readStoredWords() const
+{
+    return m_window.settings().read(QLatin1String(settings::ExcludeWords), QString());
+}
+
+void WordListCommands::restoreWords(const QString &stored)
+{
+    if (!stored.isEmpty())
+        m_window.wordList().append(stored.split(QLatin1Char(',')));
+}
+
+void WordListCommands::saveWords()
+{
+    Procedure p(m_window.errorReporter(), location::FormQueryUnload);
+    QString text;
+    p.run(100, [&] {
+        for (const QString &word : m_window.wordList().texts())
+            text += word + QLatin1Char(',');
+    });
+    p.run(108, [&] {
+        if (!text.isEmpty())
+            text.chop(1);
+    });
+    p.run(112, [&] {
+        const QString problem = m_window.settings().write(QLatin1String(settings::ExcludeWords), text);
+        if (!problem.isEmpty())
+            failStep(problem);
+    });
+}
+
+} // namespace brinmoor::app

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+
+class QTreeView;
+
+namespace brinmoor::app {
+
+class MainWindow;
+
+// The commands of the exclusion word list: "Add One Entry", "Delete Selected
+// Entry", "Clear List" and "Load Sample/Example Files", the list's
+// double-click and Delete key, and restoring and saving the words. They
+// connect themselves to the window's buttons. GUI thread only.
+class WordListCommands : public QObject
+{
+    Q_OBJECT
+public:
+    WordListCommands(MainWindow &window, QTreeView &view);
+
+    void addOneEntry();          // PushButton2
+    void deleteSelectedEntry();  // PushButton7
+    void clearWords();           // PushButton8
+    void loadSampleWords();      // PushButton13
+
+    // The stored words as start-up reads them (step 140) and fills the list
+    // with them (146), under the start-up's error report.
+    QString readStoredWords() const;
+    void restoreWords(const QString &stored);
+    // Writes the words in their stored form; the one place that does.
+    void saveWords();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool ExcludeWordExists(const QString &text) const;
+    void removeSelectedWord(bool reportMissingSelection);
+
+    MainWindow &m_window;
+    QTreeView &m_view;
+};
+
+} // namespace brinmoor::app

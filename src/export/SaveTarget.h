@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class QFile;
+
+namespace brinmoor::exports {
+
+// How a file the user named is written, decided before anything is written:
+// an atomic save renames a new file over the old one, which must never
+// happen to a device, a pipe or a folder.
+struct SaveTarget
+{
+    enum class Kind {
+        // A regular file, or none yet: a new file replaces it at path.
+        Replace,
+        // A character device or a pipe: written in place, as a shell's
+        // redirection writes it.
+        WriteThrough,
+        // Anything else (a folder, a socket, a block device): not written.
+        Refuse,
+    };
+    Kind kind;
+    // Replace: the file to replace (a link's target, the link kept);
+    // WriteThrough: the device; Refuse: why not, for the user.
+    QString pathOrReason;
+};
+
+SaveTarget chooseSaveTarget(const QString &path);
+
+// Opens a WriteThrough target for writing in place, unbuffered, so that a
+// device's refusal shows at the write it refuses. A pipe that no program
+// reads is refused at once instead of waited on. reason says why on false.
+bool openInPlace(QFile &file, const QString &path, QString &reason);
+
+} // namespace brinmoor::exports

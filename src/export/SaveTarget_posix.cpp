@@ -1,0 +1,72 @@
+#include "SaveTarget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brinmoor::exports {
+
+namespace {
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISBLK(mode))
+        return QStringLiteral("a block device");
+    return QStringLiteral("a special file");
+}
+
+} // namespace
+
+SaveTarget chooseSaveTarget(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat link {};
+    if (::lstat(native.constData(), &link) != 0)
+        return {SaveTarget::Kind::Replace, path};   // nothing there yet (or the open says why)
+
+    struct stat target = link;
+    if (S_ISLNK(link.st_mode) && ::stat(native.constData(), &target) != 0) {
+        // A link to nothing yet: the file it names is created, the link kept.
+        return {SaveTarget::Kind::Replace, QFileInfo(path).symLinkTarget()};
+    }
+    if (S_ISREG(target.st_mode)) {
+        return {SaveTarget::Kind::Replace,
+                S_ISLNK(link.st_mode) ? QFileInfo(path).canonicalFilePath() : path};
+    }
+    if (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode))
+        return {SaveTarget::Kind::WriteThrough, path};
+    return {SaveTarget::Kind::Refuse,
+            QStringLiteral("%1: this is %2, not a file, so the results were not written there.")
+                .arg(QDir::toNativeSeparators(path), kindOf(target.st_mode))};
+}
+
+bool openInPlace(QFile &file, const QString &path, QString &reason)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = errno == ENXIO ? QStringLiteral("no program is reading from this pipe")
+                                : QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // Only the open must not wait; the writes may, as long as the reader reads.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace brinmoor::exports
