@@ -4,7 +4,6 @@
 #include "ResultsServices.h"
 
 #include <QCursor>
-#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
@@ -15,7 +14,6 @@ class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 class QTreeView;
 
 namespace brinmoor {

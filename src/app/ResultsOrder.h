@@ -44,7 +44,8 @@ signals:
     void sorted();
 
 private:
-    void apply(const QList<int> &order, quint64 generation, int request);
+    // texts: the list's texts in the new order.
+    void apply(const QList<int> &order, QStringList texts, quint64 generation, int request);
 
     filelist::TextListModel &m_results;
     QTreeView &m_view;

@@ -76,23 +76,20 @@ bool TextListModel::setText(int row, const QString &text)
     return true;
 }
 
-bool TextListModel::reorder(const QList<int> &order, quint64 generation)
+std::optional<QStringList> TextListModel::reorder(const QList<int> &order, QStringList reordered,
+                                                  quint64 generation)
 {
-    if (generation != m_generation || order.size() > m_texts.size())
-        return false;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    QStringList texts;
+    if (generation != m_generation || order.size() > m_texts.size() || reordered.size() != order.size())
+        return std::nullopt;
     QList<bool> checked;
-    texts.reserve(m_texts.size());
-    checked.reserve(m_texts.size());
-    for (const int from : order) {
-        texts.append(m_texts.at(from));
+    checked.reserve(m_checked.size());
+    for (const int from : order)
         checked.append(m_checked.at(from));
-    }
     for (qsizetype row = order.size(); row < m_texts.size(); ++row) {
-        texts.append(m_texts.at(row));
+        reordered.append(m_texts.at(row));
         checked.append(m_checked.at(row));
     }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Selection and current row move with their rows.
     const QModelIndexList persistent = persistentIndexList();
     if (!persistent.isEmpty()) {
@@ -105,11 +102,13 @@ bool TextListModel::reorder(const QList<int> &order, quint64 generation)
             moved.append(at.row() < order.size() ? index(newRow[at.row()], at.column()) : at);
         changePersistentIndexList(persistent, moved);
     }
-    m_texts.swap(texts);
+    m_texts.swap(reordered);
     m_checked.swap(checked);
     ++m_generation;
+    // One layout change: a tree view relays out lazily, whereas a change of
+    // data over every row makes it revisit each of a million rows at once.
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    return true;
+    return reordered;
 }
 
 QString TextListModel::text(int row) const

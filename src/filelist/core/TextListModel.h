@@ -4,6 +4,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <optional>
+
 namespace brinmoor::filelist {
 
 // One of the window's lists: rows of text in one column, appended at the
@@ -34,10 +36,14 @@ public:
     // new texts, reordering. Appending leaves it alone.
     quint64 orderGeneration() const { return m_generation; }
     // Puts the first order.size() rows in the given order (order[i] is the
-    // row that becomes row i; a permutation), in one layout change; rows
-    // appended since the order was computed stay after them. False, and
-    // nothing changes, when the generation is no longer the given one.
-    bool reorder(const QList<int> &order, quint64 generation);
+    // row that becomes row i; a permutation) in one layout change; reordered
+    // holds their texts in that order, built where it costs the GUI thread
+    // nothing.
+    // Rows appended since the order was computed stay after them. Returns
+    // the texts replaced, to be released elsewhere too (a million of them
+    // take a while), or nothing, with no change, when the generation is no
+    // longer the given one.
+    std::optional<QStringList> reorder(const QList<int> &order, QStringList reordered, quint64 generation);
 
     QString text(int row) const;
     bool isChecked(int row) const;
