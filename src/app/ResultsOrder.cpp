@@ -17,18 +17,19 @@ const QString CountSeparator = QStringLiteral(" lines - ");
 struct SortKey
 {
     quint64 count = 0;
-    QStringView path;
-    bool last = false;   // no leading count: the total row
+    qsizetype pathStart = 0;   // where the path begins in the row's text
+    bool last = false;         // no leading count: the total row
 };
 
 // Case-folded once per row: comparing folded texts exactly is many times
-// faster than comparing without case a million times over.
-QStringList foldedPaths(const std::vector<SortKey> &keys)
+// faster than comparing without case a million times over. A text that
+// folding leaves alone is shared, not copied.
+QStringList foldedTexts(const QStringList &texts)
 {
     QStringList folded;
-    folded.reserve(qsizetype(keys.size()));
-    for (const SortKey &key : keys)
-        folded.append(key.path.toString().toCaseFolded());
+    folded.reserve(texts.size());
+    for (const QString &text : texts)
+        folded.append(text.toCaseFolded());
     return folded;
 }
 
@@ -40,14 +41,13 @@ SortKey keyOf(const QString &text)
         ++digits;
     if (digits == 0 || !QStringView(text).mid(digits).startsWith(CountSeparator)) {
         key.last = true;
-        key.path = text;
         return key;
     }
     bool ok = false;
     key.count = QStringView(text).left(digits).toULongLong(&ok);
     if (!ok)
         key.count = std::numeric_limits<quint64>::max();
-    key.path = QStringView(text).mid(digits + CountSeparator.size());
+    key.pathStart = digits + CountSeparator.size();
     return key;
 }
 
@@ -123,27 +123,70 @@ QList<int> ResultsOrder::sortedOrder(const QStringList &texts, Key key, Qt::Sort
     keys.reserve(texts.size());
     for (const QString &text : texts)
         keys.push_back(keyOf(text));
-    QList<int> order(texts.size());
-    for (qsizetype i = 0; i < order.size(); ++i)
-        order[i] = int(i);
 
-    const QStringList folded = key == Key::Path ? foldedPaths(keys) : QStringList();
+    const QStringList folded = key == Key::Path ? foldedTexts(texts) : QStringList();
+    const auto pathOf = [&](qsizetype row) { return QStringView(folded.at(row)).mid(keys[size_t(row)].pathStart); };
+    // Paths from one tree share a long start; comparing it a million times
+    // over is most of a sort's work, so it is measured once and skipped.
+    // The total row, which goes last anyway, takes no part.
+    qsizetype shared = -1;
+    QStringView first;
+    for (qsizetype i = 0; i < folded.size(); ++i) {
+        if (keys[size_t(i)].last)
+            continue;
+        const QStringView path = pathOf(i);
+        if (shared < 0) {
+            first = path;
+            shared = path.size();
+        }
+        shared = std::min(shared, path.size());
+        while (shared > 0 && path.left(shared) != first.left(shared))
+            --shared;
+    }
+    shared = std::max<qsizetype>(shared, 0);
+
+    // The entries carry what decides most comparisons (the count, or the
+    // first four code units of the path after the shared start, packed so
+    // that comparing the numbers compares the texts), and they are sorted
+    // themselves rather than indices into them, so the sort walks memory in
+    // order instead of chasing a million strings.
+    struct Entry
+    {
+        quint64 value = 0;
+        int row = 0;
+        bool last = false;
+    };
+    std::vector<Entry> entries(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        Entry &e = entries[i];
+        e.row = int(i);
+        e.last = keys[i].last;
+        if (e.last)
+            continue;
+        if (key == Key::Count) {
+            e.value = keys[i].count;
+        } else {
+            const QStringView rest = pathOf(qsizetype(i)).mid(shared);
+            for (qsizetype k = 0; k < 4; ++k)
+                e.value = (e.value << 16) | (k < rest.size() ? rest[k].unicode() : 0u);
+        }
+    }
     const bool ascending = direction == Qt::AscendingOrder;
     // Stable: rows that compare equal keep the order of the list.
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const SortKey &ka = keys[size_t(a)];
-        const SortKey &kb = keys[size_t(b)];
-        if (ka.last != kb.last)
-            return kb.last;
-        if (ka.last)
+    std::stable_sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
+        if (a.last != b.last)
+            return b.last;
+        if (a.last)
             return false;
-        int c = 0;
-        if (key == Key::Count)
-            c = ka.count < kb.count ? -1 : ka.count > kb.count ? 1 : 0;
-        else
-            c = QStringView(folded.at(a)).compare(QStringView(folded.at(b)));
+        int c = a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
+        if (c == 0 && key == Key::Path)
+            c = pathOf(a.row).mid(shared).compare(pathOf(b.row).mid(shared));
         return ascending ? c < 0 : c > 0;
     });
+    QList<int> order;
+    order.reserve(qsizetype(entries.size()));
+    for (const Entry &e : entries)
+        order.append(e.row);
     return order;
 }
 
