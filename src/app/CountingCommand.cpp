@@ -6,8 +6,8 @@
 #include "Procedure.h"
 
 #include "CountRun.h"
-#include "SharedOptions.h"
 #include "Paths.h"
+#include "SharedOptions.h"
 #include "TextListModel.h"
 
 #include <QDir>
