@@ -7,12 +7,17 @@
 // between two ticks of a 10 ms timer meanwhile (how long the window stood
 // still at worst).
 //
+// Then it clicks the results header four times (count ascending and
+// descending, path ascending and descending) and measures each sort the
+// same way: from the click until the rows are in their new order.
+//
 // Usage: brinmoor-results-bench [--rows N] [--skip-workbook] OUTPUT_FOLDER
 // Prints one line of key=value pairs per command.
 
 #include "WindowHarness.h"
 
 #include "ResultsCommands.h"
+#include "ResultsOrder.h"
 #include "TextListModel.h"
 
 #include <QApplication>
@@ -76,6 +81,7 @@ int main(int argc, char *argv[])
     int next = 0;
     QElapsedTimer clock;
     qint64 pressNs = 0;
+    std::function<void()> sortNext;
     std::function<void()> pressNext = [&] {
         dialogs.texts.clear();
         stalls.start();
@@ -100,6 +106,28 @@ int main(int argc, char *argv[])
             QDir(QFileInfo(workbook).path()).removeRecursively();
         if (++next < commands.size())
             QTimer::singleShot(200, pressNext);
+        else
+            QTimer::singleShot(200, sortNext);
+    });
+    const QStringList sorts{QStringLiteral("sort_count_up"), QStringLiteral("sort_count_down"),
+                            QStringLiteral("sort_path_up"), QStringLiteral("sort_path_down")};
+    int sortIndex = 0;
+    sortNext = [&] {
+        stalls.start();
+        clock.start();
+        window.resultsOrder().sortNext();
+        pressNs = clock.nsecsElapsed();
+    };
+    QObject::connect(&window.resultsOrder(), &app::ResultsOrder::sorted, [&] {
+        const qint64 totalNs = clock.nsecsElapsed();
+        stalls.stop();
+        QTextStream(stdout) << "command=" << sorts.at(sortIndex) << " rows=" << rows
+                            << " total_s=" << QString::number(totalNs / 1e9, 'f', 3)
+                            << " press_ms=" << QString::number(pressNs / 1e6, 'f', 1)
+                            << " longest_gap_ms=" << stalls.longestMs() << " first_row=\""
+                            << window.results().text(0) << "\"\n";
+        if (++sortIndex < sorts.size())
+            QTimer::singleShot(200, sortNext);
         else
             application.quit();
     });

@@ -46,6 +46,10 @@ g_sep=$(awk '{print $2}' <<<"$sep" | largest)
 gm_one=$(awk '{print $2}' <<<"$one" | median)
 gm_sep=$(awk '{print $2}' <<<"$sep" | median)
 fill=$("${gui[@]}" --fill-results 1000000 2>/dev/null)
+stops=$(for _ in $(seq "$runs"); do
+  warm_tree
+  "${gui[@]}" --separate --stop-midway "$bench_tree" 2>/dev/null | field stop_to_idle_ms
+done)
 
 report_section "$results" window-run <<MD
 ## The counting run through the window
@@ -60,6 +64,9 @@ $(cut -d' ' -f1-3 /proc/loadavg). Machine: $(nproc) cores.
 | --- | ---: | ---: | ---: | ---: |
 | one count for all files | $w_one | $count_one | $(ratio "$w_one" "$count_one") | $gm_one / $g_one |
 | separate counts | $w_sep | $count_sep | $(ratio "$w_sep" "$count_sep") | $gm_sep / $g_sep |
+
+Stop pressed once the progress bar passes 50 % (separate counts, \`--stop-midway\`): from the press until the
+window is idle (busy pointer gone, run over), median $(median <<<"$stops") ms, worst $(largest <<<"$stops") ms.
 
 Filling the results list with a million rows in batches of 5,000 (\`brinmoor-window-bench --fill-results 1000000\`): \`$fill\`.
 MD

@@ -3,7 +3,11 @@
 // longest gap between two ticks of a 10 ms timer on the GUI thread (how long
 // the window stood still at worst) and the run's wall time.
 //
-// Usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] FOLDER
+// With --stop-midway the stop control is pressed once the progress bar
+// passes 50 %, and the time from that press until the window is idle (busy
+// pointer gone, run finished) is measured as well.
+//
+// Usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] [--stop-midway] FOLDER
 //        brinmoor-window-bench --fill-results N
 // The second form appends N results rows in batches, as a long run does,
 // and measures the same gap. Prints one line of key=value pairs.
@@ -11,6 +15,7 @@
 #include "WindowHarness.h"
 
 #include "FolderWalk.h"
+#include "CaptionProgressBar.h"
 #include "TextListModel.h"
 
 #include <QApplication>
@@ -64,11 +69,13 @@ int main(int argc, char *argv[])
 
     QStringList args = application.arguments().mid(1);
     const bool separate = args.removeAll(QStringLiteral("--separate")) > 0;
+    const bool stopMidway = args.removeAll(QStringLiteral("--stop-midway")) > 0;
     const int jobs = bench::takeOption(args, QStringLiteral("--jobs")).toInt();
     const QString listFile = bench::takeOption(args, QStringLiteral("--write-list"));
     const int fillRows = bench::takeOption(args, QStringLiteral("--fill-results")).toInt();
     if (args.size() != (fillRows > 0 ? 0 : 1)) {
-        QTextStream(stderr) << "usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] FOLDER\n"
+        QTextStream(stderr) << "usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] [--stop-midway] "
+                               "FOLDER\n"
                                "       brinmoor-window-bench --fill-results N\n";
         return 2;
     }
@@ -103,8 +110,22 @@ int main(int argc, char *argv[])
     bench::StallMeter stalls(10);
     QElapsedTimer runClock;
     double runSeconds = 0;
+    QElapsedTimer stopClock;
+    double stopMs = -1;
+    QMetaObject::Connection midway;
+    if (stopMidway) {
+        midway = QObject::connect(&window.progressBar(), &QProgressBar::valueChanged, [&](int value) {
+            if (value < 50)
+                return;
+            QObject::disconnect(midway);
+            stopClock.start();
+            window.findChild<QPushButton *>(QStringLiteral("StopButton"))->click();
+        });
+    }
     QObject::connect(&window, &app::MainWindow::countingFinished, [&] {
         runSeconds = runClock.nsecsElapsed() / 1e9;
+        if (stopClock.isValid())
+            stopMs = stopClock.nsecsElapsed() / 1e6;
         stalls.stop();
         application.quit();
     });
@@ -121,6 +142,7 @@ int main(int argc, char *argv[])
                         << " walk_s=" << QString::number(walkSeconds, 'f', 3)
                         << " run_s=" << QString::number(runSeconds, 'f', 3)
                         << " longest_gap_ms=" << stalls.longestMs() << " boxes=" << dialogs.texts.size()
+                        << " stop_to_idle_ms=" << QString::number(stopMs, 'f', 1)
                         << " last_row=\"" << lastRow << "\"\n";
     return 0;
 }

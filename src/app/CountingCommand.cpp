@@ -6,10 +6,11 @@
 #include "Procedure.h"
 
 #include "CountRun.h"
-#include "SharedOptions.h"
 #include "Paths.h"
+#include "SharedOptions.h"
 #include "TextListModel.h"
 
+#include <QDir>
 #include <QPushButton>
 #include <QTimer>
 
@@ -65,6 +66,9 @@ void CountingCommand::startCounting()
 
     const bool started = p.run(RunReadStep, [&] {
         m_runBusy = m_window.busy().acquire();
+        m_failures = m_window.errorReporter().gather(
+            [](int more) { return QStringLiteral("%1 more files could not be counted.").arg(more); },
+            location::StartCounting, RunReadStep);
         m_run = new counting::CountRun(m_window.fileList().texts(), mode, m_options, this);
         m_run->setJobs(m_jobs);
         connect(m_run, &counting::CountRun::rowReady, this, [this](const QString &row) {
@@ -77,9 +81,11 @@ void CountingCommand::startCounting()
                     showProgress(index, path, lineIndex);
                 });
         connect(m_run, &counting::CountRun::fileFailed, this,
-                [this](int, const QString &, const QString &description) {
-                    m_window.errorReporter().report(
-                        Failure{description, QString::fromLatin1(location::StartCounting), RunReadStep});
+                [this](int, const QString &path, const QString &reason) {
+                    // The engine's reason names no file; with many files the
+                    // user needs to know which one.
+                    m_failures->report(Failure{QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason,
+                                               QString::fromLatin1(location::StartCounting), RunReadStep});
                 });
         connect(m_run, &counting::CountRun::finished, this, &CountingCommand::runFinished);
         m_run->start();
@@ -124,20 +130,41 @@ void CountingCommand::runFinished(bool cancelled)
     flushPendingRows();
     m_run->deleteLater();
     m_run = nullptr;
-    // Reports of the last files may still be open; "Done." comes after them.
-    m_window.errorReporter().whenIdle([this, cancelled] { endRun(!cancelled && !m_closing); });
+    endRun(!cancelled && !m_closing);
 }
 
 void CountingCommand::endRun(bool showDone)
 {
     Procedure p(m_window.errorReporter(), location::StartCounting);
+    // The pointer and the progress bar come back at once, even while the
+    // report of a failure is still open: the run never waits on a box.
     p.run(110, [&] { m_runBusy.reset(); });
     p.run(112, [&] { m_window.progressBar().setValue(0); });
     p.run(114, [&] { m_window.progressBar().setCaption(QStringLiteral("Progress Bar")); });
-    if (showDone)
-        p.run(116, [&] { m_window.tell(QStringLiteral("Done.")); });
-    p.run(118, [&] { m_counting = false; });
-    emit finished();
+    // Boxes of the run's failures are posted; "Done." goes behind them.
+    const std::unique_ptr<ErrorReporter::Gathering> failures = std::move(m_failures);
+    const bool reported = failures && failures->reported() > 0;
+    if (failures && !m_closing)
+        failures->finish();
+    // "Done." comes after every report of the run, never stacked on one.
+    ErrorReporter &reporter = m_window.errorReporter();
+    const auto done = [this, showDone] {
+        Procedure p(m_window.errorReporter(), location::StartCounting);
+        if (showDone)
+            p.run(116, [&] { m_window.tell(QStringLiteral("Done.")); });
+        p.run(118, [&] { m_counting = false; });
+        emit finished();
+    };
+    if (reported && !m_closing)
+        reporter.post([&reporter, done] { reporter.whenIdle(done); });
+    else
+        reporter.whenIdle(done);
+}
+
+void CountingCommand::stop()
+{
+    if (m_run)
+        m_run->cancel();
 }
 
 void CountingCommand::stopForClose()

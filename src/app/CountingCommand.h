@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BusyState.h"
+#include "ErrorReporter.h"
 
 #include <QObject>
 #include <QStringList>
@@ -35,6 +36,8 @@ public:
     bool isCounting() const { return m_counting; }
     // Empties the results list, rows of a run not yet shown included.
     void clearResultRows();
+    // Stops a running count soon: the rows counted so far stay, no "Done.".
+    void stop();
     // Stops a running count at once, without "Done.". For closing the window.
     void stopForClose();
 
@@ -55,6 +58,8 @@ private:
     // The running count; the lease keeps the busy pointer up meanwhile.
     counting::CountRun *m_run = nullptr;
     BusyState::Lease m_runBusy;
+    // The run's failures after the first, shown as one box at its end.
+    std::unique_ptr<ErrorReporter::Gathering> m_failures;
     bool m_counting = false;
     bool m_closing = false;
     QStringList m_pendingRows;

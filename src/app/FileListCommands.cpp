@@ -77,6 +77,11 @@ filelist::FolderScanJob *FileListCommands::addAllFilesInFolder()
     Procedure p(m_window.errorReporter(), location::AddFolder);
     filelist::FolderScanJob *job = nullptr;
     BusyState *busy = &m_window.busy();
+    // An unreadable tree can fail thousands of times: one box, then one
+    // with the rest when the scan ends.
+    std::shared_ptr<ErrorReporter::Gathering> failures = m_window.errorReporter().gather(
+        [](int more) { return QStringLiteral("%1 more failures while adding the folder's files.").arg(more); },
+        location::AddFolder, 116);
     p.run(100, [&] {
         job = filelist::AddAllFilesInFolder({
             m_window.dialogs(),
@@ -85,10 +90,14 @@ filelist::FolderScanJob *FileListCommands::addAllFilesInFolder()
             m_window.fileList(),
             m_window.applicationTitle(),
             [busy] { return std::make_shared<BusyState::Lease>(busy->acquire()); },
-            &m_window.errorReporter(),
+            failures.get(),
             this,
         });
     });
+    if (job)
+        connect(job, &filelist::FolderScanJob::finished, this, [failures] { failures->finish(); });
+    else
+        failures->finish();
     return job;
 }
 
@@ -123,6 +132,13 @@ int FileListCommands::runningScans() const
     for (const auto *job : findChildren<filelist::FolderScanJob *>(Qt::FindDirectChildrenOnly))
         running += job->isRunning() ? 1 : 0;
     return running;
+}
+
+void FileListCommands::cancelScans()
+{
+    for (auto *job : findChildren<filelist::FolderScanJob *>(Qt::FindDirectChildrenOnly))
+        job->cancel();
+    m_view.stopDrops();
 }
 
 void FileListCommands::stopScans()

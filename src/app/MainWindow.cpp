@@ -9,6 +9,7 @@
 #include "Paths.h"
 #include "Procedure.h"
 #include "ResultsCommands.h"
+#include "ResultsOrder.h"
 #include "WordListCommands.h"
 
 #include "FileListView.h"
@@ -30,6 +31,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -40,9 +43,11 @@ namespace {
 // The design geometry is in twips: 15 to a pixel at 96 dpi.
 constexpr int ClientWidth = 1064;
 constexpr int ClientHeight = 386;
-constexpr int ColumnWidth = 520;
 constexpr int ButtonHeight = 27;
-constexpr int ListColumnWidth = 467;   // 7000 twips
+// The window shrinks to 60 % of the design width; each column keeps its
+// share, the lists give up their rows down to about two.
+constexpr int MinColumnWidth = (ClientWidth * 6 / 10 - 3 * 8) / 2;
+constexpr int MinListHeight = 40;
 
 const QString Tooltip1 = QStringLiteral(
     "Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
@@ -77,8 +82,8 @@ void setBackColour(QWidget *widget, const QColor &colour)
     widget->setAutoFillBackground(true);
 }
 
-QTreeView *makeList(const char *name, filelist::TextListModel *model, const QString &tooltip,
-                    int designHeight, QWidget *parent, QTreeView *view = nullptr)
+QTreeView *makeList(const char *name, filelist::TextListModel *model, const QString &tooltip, QWidget *parent,
+                    QTreeView *view = nullptr)
 {
     if (!view)
         view = new QTreeView(parent);
@@ -90,9 +95,13 @@ QTreeView *makeList(const char *name, filelist::TextListModel *model, const QStr
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setAllColumnsShowFocus(true);
-    view->header()->setStretchLastSection(false);
+    // The one column follows the view; a long path loses its middle, so
+    // that files in one deep folder still differ by name. The row's tooltip
+    // holds it whole; the hint tooltip shows where no row is.
+    view->header()->setStretchLastSection(true);
+    view->setTextElideMode(Qt::ElideMiddle);
     view->setToolTip(tooltip);
-    view->setMinimumSize(ColumnWidth, designHeight);
+    view->setMinimumSize(MinColumnWidth, MinListHeight);
     view->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
     return view;
 }
@@ -127,8 +136,19 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
         results.fileDialogs = m_services.fileDialogs;
     m_resultsCommands = new ResultsCommands(*this, std::move(results));
     m_wordCommands = new WordListCommands(*this, *m_wordView);
+    m_resultsOrder = new ResultsOrder(*m_resultModel, *m_resultView, this);
     m_countingCommand = new CountingCommand(*this, m_options, m_services.countJobs);
     connect(m_countingCommand, &CountingCommand::finished, this, &MainWindow::countingFinished);
+
+    // Stop by button or Esc. The control follows the busy state; it looks a
+    // turn of the event loop later, once a starting scan runs.
+    connect(m_stop, &QPushButton::clicked, this, &MainWindow::stopWork);
+    auto *escape = new QShortcut(QKeySequence::Cancel, this);
+    connect(escape, &QShortcut::activated, this, &MainWindow::stopWork);
+    connect(&m_busy, &BusyState::busyChanged, this, [this] {
+        QMetaObject::invokeMethod(this, &MainWindow::updateStopControl, Qt::QueuedConnection);
+    });
+    connect(m_countingCommand, &CountingCommand::finished, this, &MainWindow::updateStopControl);
 
     connect(m_wordModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateCountOptions);
     connect(m_wordModel, &QAbstractItemModel::rowsRemoved, this, &MainWindow::updateCountOptions);
@@ -169,7 +189,7 @@ void MainWindow::buildControls()
     };
 
     auto *fileListView = new filelist::FileListView(this);
-    m_fileView = makeList("ListView1", m_fileModel, Tooltip1, 107, this, fileListView);
+    m_fileView = makeList("ListView1", m_fileModel, Tooltip1, this, fileListView);
     fileListView->setFileList(m_fileModel);
     auto *pushButton5 = button("PushButton5", "Add All File(s) In Folder");
     auto *pushButton1 = button("PushButton1", "Add File(s)");
@@ -182,13 +202,13 @@ void MainWindow::buildControls()
     m_progress->setFixedHeight(ButtonHeight);
     m_progress->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto *pushButton3 = button("PushButton3", "Clear List");
-    m_resultView = makeList("ListView3", m_resultModel, Tooltip2, 111, this);
+    m_resultView = makeList("ListView3", m_resultModel, Tooltip2, this);
     auto *pushButton11 = button("PushButton11", "Load Sample/Example Files");
     auto *pushButton9 = button("PushButton9", "Save Results As Text File");
     auto *pushButton10 = button("PushButton10", "Save Results As Excel File");
     auto *pushButton14 = button("PushButton14", "Clear List");
     auto *pushButton18 = button("PushButton18", "Copy Results To Clipboard");
-    m_wordView = makeList("ListView2", m_wordModel, Tooltip2, 121, this);
+    m_wordView = makeList("ListView2", m_wordModel, Tooltip2, this);
     auto *pushButton2 = button("PushButton2", "Add One Entry");
     auto *pushButton7 = button("PushButton7", "Delete Selected Entry");
     auto *pushButton8 = button("PushButton8", "Clear List");
@@ -204,7 +224,7 @@ void MainWindow::buildControls()
     m_blankFrame = new QGroupBox(QStringLiteral("Blank Line Options"), this);
     m_blankFrame->setObjectName(QStringLiteral("Frame4"));
     m_blankFrame->setFixedHeight(47);
-    m_blankFrame->setMinimumWidth(ColumnWidth);
+    m_blankFrame->setMinimumWidth(MinColumnWidth);
     m_blankFrame->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     setBackColour(m_blankFrame, white);
     m_check3 = new QCheckBox(QStringLiteral("Exclude blank lines"), m_blankFrame);
@@ -215,7 +235,7 @@ void MainWindow::buildControls()
     m_modeFrame = new QGroupBox(QStringLiteral("Count Options"), this);
     m_modeFrame->setObjectName(QStringLiteral("Frame2"));
     m_modeFrame->setFixedHeight(67);
-    m_modeFrame->setMinimumWidth(ColumnWidth);
+    m_modeFrame->setMinimumWidth(MinColumnWidth);
     m_modeFrame->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     setBackColour(m_modeFrame, white);
     m_option2 = new QRadioButton(QStringLiteral("Give separate counts for each file"), m_modeFrame);
@@ -258,7 +278,19 @@ void MainWindow::buildControls()
     right->addSpacing(7);
     right->addLayout(buttonRow(pushButton18, pushButton14));
     right->addSpacing(7);
-    right->addWidget(m_progress);
+    // The stop control sits beside the progress bar while a run or a folder
+    // scan works.
+    m_stop = new QPushButton(QStringLiteral("Stop"), this);
+    m_stop->setObjectName(QStringLiteral("StopButton"));
+    m_stop->setToolTip(QStringLiteral("Stop counting or adding files (Esc)"));
+    m_stop->setFixedHeight(ButtonHeight);
+    m_stop->hide();
+    auto *progressRow = new QHBoxLayout;
+    progressRow->setContentsMargins(0, 0, 0, 0);
+    progressRow->setSpacing(8);
+    progressRow->addWidget(m_progress, 1);
+    progressRow->addWidget(m_stop);
+    right->addLayout(progressRow);
 
     auto *columns = new QHBoxLayout(this);
     columns->setContentsMargins(8, 0, 8, 0);
@@ -370,15 +402,10 @@ void MainWindow::startUp()
         m_appTitle = app::applicationTitle(QString::fromLatin1(ProductTitle));
     });
 
-    const auto addColumn = [](QTreeView *view, filelist::TextListModel *model, const QString &header) {
-        model->setHeader(header);
-        view->header()->resizeSection(0, ListColumnWidth);
-    };
-    p.run(128, [&] { addColumn(m_fileView, m_fileModel, QStringLiteral("File(s)")); });
-    p.run(132, [&] { addColumn(m_resultView, m_resultModel, QStringLiteral(" Results")); });
-    p.run(136, [&] {
-        addColumn(m_wordView, m_wordModel, QStringLiteral("Exclude lines that contain these word(s)"));
-    });
+    // The columns stretch with their lists (see makeList).
+    p.run(128, [&] { m_fileModel->setHeader(QStringLiteral("File(s)")); });
+    p.run(132, [&] { m_resultModel->setHeader(QStringLiteral(" Results")); });
+    p.run(136, [&] { m_wordModel->setHeader(QStringLiteral("Exclude lines that contain these word(s)")); });
 
     QString words;
     p.run(140, [&] { words = m_wordCommands->readStoredWords(); });
@@ -407,6 +434,7 @@ void MainWindow::startUp()
         m_option1->setChecked(false);
 
     updateCountOptions();
+    m_wordCommands->saveOnEveryChange();
 }
 
 // ------------------------------------------------------- options and words
@@ -453,6 +481,17 @@ counting::CountMode MainWindow::countMode() const
     return counting::CountMode::None;
 }
 
+void MainWindow::stopWork()
+{
+    m_countingCommand->stop();
+    m_fileCommands->cancelScans();
+}
+
+void MainWindow::updateStopControl()
+{
+    m_stop->setVisible(m_busy.isBusy() && (isCounting() || m_fileCommands->runningScans() > 0));
+}
+
 bool MainWindow::isCounting() const
 {
     return m_countingCommand->isCounting();
@@ -464,6 +503,39 @@ void MainWindow::clearResultRows()
 }
 
 // ------------------------------------------------------------- shutdown
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    if (!m_fitted) {
+        m_fitted = true;
+        fitToScreen();
+    }
+    QWidget::showEvent(event);
+}
+
+void MainWindow::fitToScreen()
+{
+    // The design size is in logical pixels, which the screen's scale factor
+    // already enlarges; on a screen too small for it the window shrinks to
+    // the available area (never below what its controls need).
+    const QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    const QRect available = shownOn->availableGeometry();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize size =
+        QSize(ClientWidth, ClientHeight).boundedTo(available.size() - frame).expandedTo(minimumSizeHint());
+    resize(size);
+    QRect placed = frameGeometry();
+    placed.setSize(size + frame);
+    if (!available.contains(placed)) {
+        placed.moveRight(qMin(placed.right(), available.right()));
+        placed.moveBottom(qMin(placed.bottom(), available.bottom()));
+        placed.moveLeft(qMax(placed.left(), available.left()));
+        placed.moveTop(qMax(placed.top(), available.top()));
+        move(placed.topLeft());
+    }
+}
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {

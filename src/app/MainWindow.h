@@ -4,7 +4,6 @@
 #include "ResultsServices.h"
 
 #include <QCursor>
-#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
@@ -15,7 +14,6 @@ class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 class QTreeView;
 
 namespace brinmoor {
@@ -38,6 +36,7 @@ class CountingCommand;
 class ErrorReporter;
 class FileListCommands;
 class ResultsCommands;
+class ResultsOrder;
 class WordListCommands;
 
 // What the window needs from outside; tests replace every part.
@@ -104,10 +103,14 @@ public:
     ResultsCommands &resultsCommands() const { return *m_resultsCommands; }
     WordListCommands &wordListCommands() const { return *m_wordCommands; }
     CountingCommand &countingCommand() const { return *m_countingCommand; }
+    ResultsOrder &resultsOrder() const { return *m_resultsOrder; }
     // Empties the results list, rows of a run not yet shown included.
     void clearResultRows();
     // The count mode the option buttons select now.
     counting::CountMode countMode() const;
+
+    // Stops a running count and every folder scan (the stop control, Esc).
+    void stopWork();
 
     // A text of the application's own (no icon, OK, the application title).
     void tell(const QString &text);
@@ -119,9 +122,12 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildControls();
+    void fitToScreen();
+    void updateStopControl();
     void setHandCursor(const QCursor &cursor);
     void blankOptionClicked();
     void countModeClicked();
@@ -148,11 +154,14 @@ private:
     QRadioButton *m_option1 = nullptr;
     QRadioButton *m_option2 = nullptr;
     CaptionProgressBar *m_progress = nullptr;
+    QPushButton *m_stop = nullptr;
+    bool m_fitted = false;
     QList<QPushButton *> m_handButtons;
 
     // The running count holds a busy lease, so it goes before m_busy does.
     CountingCommand *m_countingCommand = nullptr;
     WordListCommands *m_wordCommands = nullptr;
+    ResultsOrder *m_resultsOrder = nullptr;
 
     // The file list's commands; they own the folder scans, which hold busy
     // leases, so they go before m_busy does.

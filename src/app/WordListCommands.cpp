@@ -15,6 +15,15 @@
 
 namespace brinmoor::app {
 
+namespace {
+
+struct QuietSink final : FailureSink
+{
+    void report(const Failure &) override {}
+};
+
+} // namespace
+
 WordListCommands::WordListCommands(MainWindow &window, QTreeView &view)
     : QObject(&window)
     , m_window(window)
@@ -123,9 +132,22 @@ void WordListCommands::restoreWords(const QString &stored)
         m_window.wordList().append(stored.split(QLatin1Char(',')));
 }
 
-void WordListCommands::saveWords()
+void WordListCommands::saveOnEveryChange()
 {
-    Procedure p(m_window.errorReporter(), location::FormQueryUnload);
+    const filelist::TextListModel *words = &m_window.wordList();
+    const auto save = [this] { saveWords(false); };
+    connect(words, &QAbstractItemModel::rowsInserted, this, save);
+    connect(words, &QAbstractItemModel::rowsRemoved, this, save);
+    connect(words, &QAbstractItemModel::modelReset, this, save);
+    connect(words, &QAbstractItemModel::dataChanged, this, save);
+    connect(words, &QAbstractItemModel::layoutChanged, this, save);
+}
+
+void WordListCommands::saveWords(bool reportFailure)
+{
+    QuietSink quiet;
+    FailureSink &sink = reportFailure ? static_cast<FailureSink &>(m_window.errorReporter()) : quiet;
+    Procedure p(sink, location::FormQueryUnload);
     QString text;
     p.run(100, [&] {
         for (const QString &word : m_window.wordList().texts())

@@ -27,8 +27,13 @@ public:
     // with them (146), under the start-up's error report.
     QString readStoredWords() const;
     void restoreWords(const QString &stored);
-    // Writes the words in their stored form; the one place that does.
-    void saveWords();
+    // Writes the words in their stored form; the one place that does. At
+    // close a failure is reported; the writes on every change stay silent,
+    // so a store that cannot be written does not answer each edit with a box.
+    void saveWords(bool reportFailure = true);
+    // From now on every change of the list is written at once, so a killed
+    // program loses no word. After start-up has filled the list.
+    void saveOnEveryChange();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

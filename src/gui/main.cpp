@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -58,8 +60,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Brinmoor"));
 
     // --self-test opens the window with unattended boxes and settings of its
-    // own, checks it and quits: the smoke test of the build.
-    const bool selfTest = application.arguments().contains(QStringLiteral("--self-test"));
+    // own, checks it and quits: the smoke test of the build. --screenshot
+    // FILE, likewise unattended, counts the sample files one by one and
+    // saves the window as it then looks, compressed hard (docs/make-screenshot.sh).
+    const QStringList arguments = application.arguments();
+    const qsizetype shotAt = arguments.indexOf(QStringLiteral("--screenshot"));
+    const QString screenshot = shotAt > 0 ? arguments.value(shotAt + 1) : QString();
+    const bool selfTest = arguments.contains(QStringLiteral("--self-test")) || !screenshot.isEmpty();
     std::optional<QTemporaryDir> selfTestHome;
     if (selfTest)
         selfTestHome.emplace();
@@ -92,6 +99,23 @@ int main(int argc, char *argv[])
 
     if (!selfTest)
         return application.exec();
+
+    if (!screenshot.isEmpty()) {
+        QObject::connect(&window, &app::MainWindow::countingFinished, &window, [&] {
+            QTimer::singleShot(200, &window, [&] {
+                const bool saved = window.grab().save(screenshot, nullptr, 0);
+                QTextStream(saved ? stdout : stderr) << "brinmoor --screenshot: " << screenshot
+                                                     << (saved ? " written\n" : " cannot be written\n");
+                application.exit(saved ? 0 : 1);
+            });
+        });
+        QTimer::singleShot(200, &window, [&] {
+            window.button("PushButton11")->click();
+            window.findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
+            window.button("PushButton12")->click();
+        });
+        return application.exec();
+    }
 
     int status = 0;
     QTimer::singleShot(200, &window, [&] {

@@ -6,6 +6,7 @@
 #include "SettingsStore.h"
 #include "SharedOptions.h"
 #include "TextListModel.h"
+#include "WidgetDialogs.h"
 #include "WindowFixture.h"
 
 #include <QBuffer>
@@ -17,14 +18,18 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QProcess>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 
 #include <sys/stat.h>
@@ -54,6 +59,10 @@ private slots:
     void theWebSiteOpensOnlyOnSevenWithAnAddress();
     void sampleSetIsRecordedOnce();
     void applicationTitleRule();
+    void fitsTheScreenAndShrinks();
+    void rowsTooltipTheirWholeText();
+    void boxesShowTheirTitleWhole_data();
+    void boxesShowTheirTitleWhole();
 
     void addOneEntry();
     void removalIsBlockedWhileBusyButAddingIsNot();
@@ -65,6 +74,9 @@ private slots:
     void wholeRunInBothModes();
     void neitherModeClearsAndSaysDone();
     void duringARun();
+    void stopEndsARunOrAScan_data();
+    void stopEndsARunOrAScan();
+    void failuresNameTheFileAndAreGathered();
     void closingDuringARunCancelsIt();
 
 private:
@@ -107,8 +119,10 @@ void MainWindowTest::startUpWithAnEmptyStore()
     QCOMPARE(w.fileList().header(), QStringLiteral("File(s)"));
     QCOMPARE(w.results().header(), QStringLiteral(" Results"));
     QCOMPARE(w.wordList().header(), QStringLiteral("Exclude lines that contain these word(s)"));
-    for (const char *list : {"ListView1", "ListView2", "ListView3"})
-        QCOMPARE(child<QTreeView>(list)->header()->sectionSize(0), 467);
+    for (const char *list : {"ListView1", "ListView2", "ListView3"}) {
+        QVERIFY(child<QTreeView>(list)->header()->stretchLastSection());
+        QCOMPARE(child<QTreeView>(list)->textElideMode(), Qt::ElideMiddle);
+    }
     QCOMPARE(child<app::CaptionProgressBar>("ProgressBar1")->text(), QStringLiteral("Progress Bar"));
     QCOMPARE(w.countOptions().options(), counting::CountOptions{});
     // Start-up only reads; options are written when the user changes them.
@@ -466,6 +480,109 @@ void MainWindowTest::applicationTitleRule()
     QCOMPARE(app::applicationTitle(QString(45, QLatin1Char('y'))), QString(40, QLatin1Char('y')));
 }
 
+// ------------------------------------------------------------- desktop
+
+void MainWindowTest::fitsTheScreenAndShrinks()
+{
+    // Also run under QT_SCALE_FACTOR=2, where the design size is wider than
+    // the screen.
+    MainWindow &w = makeWindow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QRect available = w.screen()->availableGeometry();
+    const auto everyButtonOnScreen = [&] {
+        QVERIFY2(available.contains(w.frameGeometry()), qPrintable(QStringLiteral("window %1,%2 %3x%4")
+            .arg(w.x()).arg(w.y()).arg(w.width()).arg(w.height())));
+        for (QPushButton *b : w.findChildren<QPushButton *>()) {
+            if (!b->isVisibleTo(&w) || b->objectName() == QLatin1String("StopButton"))
+                continue;
+            const QRect onScreen(b->mapToGlobal(QPoint(0, 0)), b->size());
+            QVERIFY2(available.contains(onScreen) && w.rect().contains(b->geometry()), qPrintable(b->objectName()));
+            QVERIFY2(b->width() >= 100 && b->height() >= 20, qPrintable(b->objectName()));
+        }
+    };
+    everyButtonOnScreen();
+    QCOMPARE(w.size(), QSize(1064, 386).boundedTo(available.size()));
+    const QString scale = QString::number(qRound(w.devicePixelRatioF() * 100));
+    QDir().mkpath(QStringLiteral(BRINMOOR_ARTIFACTS_DIR));
+    QVERIFY(w.grab().save(QStringLiteral(BRINMOOR_ARTIFACTS_DIR "/window-%1.png").arg(scale)));
+
+    // Down to 60 % of the design width; the lists give up the height.
+    const int listHeight = child<QTreeView>("ListView3")->height();
+    w.resize(638, 300);
+    QTRY_COMPARE(w.width(), 638);
+    QVERIFY2(w.height() <= 330, qPrintable(QString::number(w.height())));
+    QVERIFY(child<QTreeView>("ListView3")->height() < listHeight);
+    QVERIFY(child<QTreeView>("ListView3")->height() >= 40);
+    everyButtonOnScreen();
+}
+
+void MainWindowTest::rowsTooltipTheirWholeText()
+{
+    MainWindow &w = makeWindow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QString deep = QStringLiteral("/home/user/projects/") + QString(40, QLatin1Char('d'))
+        + QStringLiteral("/src/module/one-file-name.txt");
+    w.fileList().add(deep);
+    w.wordList().add(deep);
+    w.results().add(QStringLiteral("12 lines - ") + deep);
+    for (const char *name : {"ListView1", "ListView2", "ListView3"}) {
+        auto *view = child<QTreeView>(name);
+        // The column fills the view, however wide the window.
+        QCOMPARE(view->header()->sectionSize(0), view->viewport()->width());
+        const QModelIndex row = view->model()->index(0, 0);
+        const auto tooltipAt = [&](QPoint at) {
+            QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(view->viewport(), &help);
+            const QString shown = QToolTip::text();
+            QToolTip::hideText();
+            return shown;
+        };
+        QCOMPARE(tooltipAt(view->visualRect(row).center()), row.data().toString());
+        QCOMPARE(tooltipAt(QPoint(10, view->viewport()->height() - 5)), view->toolTip());
+    }
+}
+
+void MainWindowTest::boxesShowTheirTitleWhole_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("details");
+    QTest::newRow("Done.") << "Brinmoor" << "Done." << QString();
+    QTest::newRow("No files added.") << "Brinmoor" << "No files added." << QString();
+    QTest::newRow("gathered failures") << "Application Error" << "2 more files could not be counted."
+                                       << "/a: gone\n/b: gone";
+}
+
+void MainWindowTest::boxesShowTheirTitleWhole()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QFETCH(QString, details);
+    MainWindow &w = makeWindow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WidgetDialogs dialogs(&w);
+    int width = 0;
+    QString shownDetails;
+    QTimer::singleShot(0, &w, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        width = box->width();
+        shownDetails = box->detailedText();
+        box->accept();
+    });
+    if (details.isEmpty())
+        dialogs.message(title, text, MessageButtons::Ok, MessageIcon::None);
+    else
+        dialogs.messageWithDetails(title, text, details, MessageIcon::Warning);
+    // Room for the title and what the title bar puts beside it.
+    QVERIFY2(width >= QFontMetrics(w.font()).horizontalAdvance(title) + 100, qPrintable(QString::number(width)));
+    QCOMPARE(shownDetails, details);
+}
+
 // ------------------------------------------------------------- words
 
 void MainWindowTest::addOneEntry()
@@ -587,6 +704,11 @@ void MainWindowTest::closingSavesTheWordsAndStartUpRestoresThem()
 {
     MainWindow &w = makeWindow();
     w.wordList().append({QStringLiteral("a,b"), QString(), QStringLiteral(" c ")});
+    // Written at once, so a program killed now loses nothing.
+    QCOMPARE(stored(settings::ExcludeWords), QStringLiteral("a,b,, c "));
+    w.wordList().removeAt(2);
+    QCOMPARE(stored(settings::ExcludeWords), QStringLiteral("a,b,"));
+    w.wordList().add(QStringLiteral(" c "));
     w.close();
     QCOMPARE(stored(settings::ExcludeWords), QStringLiteral("a,b,, c "));
     // The comma form splits the first word in two on the way back.
@@ -691,8 +813,10 @@ void MainWindowTest::duringARun()
     MainWindow &w = makeWindow();
     const QString first = writeFile(QStringLiteral("first.txt"), "1\n2\n");
     const QString missing = QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("missing.txt")));
-    const QString later = writeFile(QStringLiteral("later.txt"), "1\n\n3\n");
-    w.fileList().append({first, missing, later, later});
+    // Long and listed many times: the run still works when the report
+    // comes, which never holds it up.
+    const QString later = writeFile(QStringLiteral("later.txt"), QByteArray("1\n\n3\n").repeated(1 << 18));
+    w.fileList().append(QStringList{first, missing} + QStringList(500, later));
     child<QRadioButton>("Option2")->click();
     QSignalSpy finished(&w, &MainWindow::countingFinished);
 
@@ -727,6 +851,112 @@ void MainWindowTest::duringARun()
     QVERIFY(rows.last().endsWith(QStringLiteral(" lines - ") + later));
     QCOMPARE(w.countOptions().options(), (counting::CountOptions{.excludeBlank = true, .excludeWords = {"3"}}));
     QVERIFY(!w.isCounting());
+}
+
+void MainWindowTest::stopEndsARunOrAScan_data()
+{
+    QTest::addColumn<bool>("scan");
+    QTest::addColumn<bool>("byEscape");
+    QTest::newRow("run, stop button") << false << false;
+    QTest::newRow("run, Esc") << false << true;
+    QTest::newRow("folder scan, stop button") << true << false;
+}
+
+void MainWindowTest::stopEndsARunOrAScan()
+{
+    QFETCH(bool, scan);
+    QFETCH(bool, byEscape);
+    MainWindow &w = makeWindow();
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // Without a window manager the application may still hold the window of
+    // an earlier test as its active one; the shortcut goes to the active one.
+    QApplication::setActiveWindow(&w);
+    auto *stop = child<QPushButton>("StopButton");
+    QVERIFY(!stop->isVisible());
+    const int Files = scan ? 400 : 2000;
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    if (scan) {
+        for (int i = 0; i < Files; ++i)
+            writeFile(QStringLiteral("tree/%1/%2/f.txt").arg(i % 40).arg(i));
+        m_dialogs->inputAnswers = {QStringLiteral("txt")};
+        m_fileDialogs->folders = {m_dir->filePath(QStringLiteral("tree"))};
+        child<QPushButton>("PushButton5")->click();
+        // A walk this small may end before the control shows; stop it at once.
+        stop->click();
+    } else {
+        const QString big = writeFile(QStringLiteral("big.txt"), QByteArray(1 << 20, '\n'));
+        w.fileList().append(QStringList(Files, big));
+        child<QRadioButton>("Option2")->click();
+        child<QPushButton>("PushButton12")->click();
+        // Stopped in the middle: at the first progress.
+        bool visible = false;
+        QMetaObject::Connection pressed = connect(&w.progressBar(), &QProgressBar::valueChanged, this, [&] {
+            disconnect(pressed);
+            visible = stop->isVisible();
+            if (byEscape)
+                QTest::keyClick(&w, Qt::Key_Escape);
+            else
+                stop->click();
+        });
+        QTRY_VERIFY(!w.isCounting());
+        QVERIFY(visible);
+    }
+    QTRY_VERIFY(!w.busy().isBusy());
+    QTRY_VERIFY(!stop->isVisible());
+    const QStringList rows = scan ? w.fileList().texts() : w.results().texts();
+    QVERIFY2(rows.size() < Files, qPrintable(QString::number(rows.size())));
+    if (!scan) {
+        QTRY_COMPARE(finished.size(), 1);
+        QVERIFY(!w.isCounting());
+        for (const QString &row : rows)
+            QVERIFY(row.endsWith(QStringLiteral(" lines - ") + w.fileList().text(0)));
+        QCOMPARE(child<app::CaptionProgressBar>("ProgressBar1")->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(child<app::CaptionProgressBar>("ProgressBar1")->value(), 0);
+    }
+    QTest::qWait(50);   // nothing of the stopped work arrives later
+    QCOMPARE(scan ? w.fileList().texts() : w.results().texts(), rows);
+    QCOMPARE(m_dialogs->messages.size(), 0);   // no "Done."
+}
+
+void MainWindowTest::failuresNameTheFileAndAreGathered()
+{
+    MainWindow &w = makeWindow();
+    QStringList missing;
+    for (int i = 0; i < 40; ++i)
+        missing.append(QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("gone%1.txt").arg(i))));
+    const QString real = writeFile(QStringLiteral("real.txt"), "a\n");
+    w.fileList().append(missing);
+    w.fileList().add(real);
+    child<QRadioButton>("Option2")->click();
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    // The run comes to its end while the first box is still open.
+    bool endedUnderTheBox = false;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Message &box) {
+        if (m_dialogs->messages.size() == 1 && box.title == QLatin1String("Application Error")) {
+            QTRY_VERIFY(!w.busy().isBusy());
+            endedUnderTheBox = w.results().count() == 1;
+        }
+    };
+    child<QPushButton>("PushButton12")->click();
+    QVERIFY(finished.wait(10000));
+    QVERIFY(endedUnderTheBox);
+
+    const QString reason = QStringLiteral(": No such file or directory");
+    QCOMPARE(m_dialogs->texts(), QStringList({
+        reportText(missing.first() + reason, location::StartCounting, 108),
+        reportText(QStringLiteral("39 more files could not be counted."), location::StartCounting, 108),
+        QStringLiteral("Done."),
+    }));
+    QCOMPARE(m_dialogs->messages[1].title, QStringLiteral("Application Error"));
+    QCOMPARE(m_dialogs->messages[1].icon, MessageIcon::Warning);
+    const QStringList details = m_dialogs->messages[1].details.split(QLatin1Char('\n'));
+    QCOMPARE(details.size(), 39);
+    for (int i = 0; i < 39; ++i)
+        QCOMPARE(details[i], missing[i + 1] + reason + QStringLiteral(" (") + QLatin1String(location::StartCounting)
+                                 + QStringLiteral("at line 108)"));
+    QCOMPARE(w.results().texts(), QStringList{QStringLiteral("1 lines - ") + real});
 }
 
 void MainWindowTest::closingDuringARunCancelsIt()

@@ -5,6 +5,7 @@
 #include "MainWindow.h"
 #include "ResultsCommands.h"
 #include "ResultsWorkbook.h"
+#include "ResultsOrder.h"
 #include "SettingsStore.h"
 #include "SpreadsheetPresence.h"
 #include "SystemClipboard.h"
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +24,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <QThread>
 
@@ -90,6 +93,7 @@ private slots:
     void aRefusedClipboardIsReportedOnce();
 
     void clearListDuringARun();
+    void headerClicksSortAndTheExportsFollow();
 
 private:
     MainWindow &makeWindow(app::ResultsServices results = {}, int countJobs = 2);
@@ -606,8 +610,10 @@ void ResultsWindowTest::clearListDuringARun()
     const QString first = path(QStringLiteral("in/first.txt"));
     const QString third = path(QStringLiteral("in/third.txt"));
     writeFile(first, "a\rb\r");
-    writeFile(third, "c\rd\re\r");
-    w.fileList().append({first, path(QStringLiteral("in/missing.txt")), third});
+    // The third file is long and listed many times, so the run still works
+    // when the report (which never holds it up) comes.
+    writeFile(third, QByteArray("c\rd\re\r").repeated(1 << 18));
+    w.fileList().append(QStringList{first, path(QStringLiteral("in/missing.txt"))} + QStringList(500, third));
     w.findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
 
     int rowsAtClear = -1;
@@ -638,6 +644,53 @@ void ResultsWindowTest::clearListDuringARun()
     w.button("PushButton14")->click();
     QCOMPARE(w.results().count(), 0);
     QCOMPARE(m_dialogs->messages.size(), 0);
+}
+
+// ------------------------------------------------------------- sorting
+
+void ResultsWindowTest::headerClicksSortAndTheExportsFollow()
+{
+    MainWindow &w = makeWindow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QStringList rows{"10 lines - /b/Two", "9 lines - /c/one", "100 lines - /a/three", "9 lines - /A/four",
+                           "Total Lines Counted For All Files: 5"};
+    w.results().append(rows, true);
+    auto *view = child<QTreeView>("ListView3");
+    QSignalSpy sorted(&w.resultsOrder(), &app::ResultsOrder::sorted);
+    // Counts by value, not as text; equal counts keep their order; paths
+    // without regard to case. The total row stays last throughout.
+    const QList<QList<int>> expected = {{1, 3, 0, 2, 4}, {2, 0, 1, 3, 4}, {3, 2, 0, 1, 4}, {1, 0, 2, 3, 4}};
+    for (const QList<int> &order : expected) {
+        const qsizetype before = sorted.size();
+        QTest::qWait(QApplication::doubleClickInterval() + 20);   // clicks, not a double-click
+        QTest::mouseClick(view->header()->viewport(), Qt::LeftButton, {}, QPoint(20, view->header()->height() / 2));
+        QTRY_COMPARE_WITH_TIMEOUT(sorted.size(), before + 1, 5000);
+        QStringList shown;
+        for (const int row : order)
+            shown.append(rows.at(row));
+        QCOMPARE(w.results().texts(), shown);
+    }
+    QCOMPARE(view->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // The file written is the list as shown.
+    const QString target = path(QStringLiteral("sorted.txt"));
+    m_fileDialogs->savePaths = {target};
+    press("PushButton9");
+    QVERIFY(waitForExport());
+    const QList<QByteArray> lines = readFile(target).split('\n');
+    QVERIFY(lines.size() > 5);
+    for (int i = 0; i < 5; ++i)
+        QVERIFY2(lines.at(i + 1).startsWith(w.results().text(i).toUtf8()), lines.at(i + 1).constData());
+
+    // An order overtaken by a removal is dropped, not applied to other rows.
+    w.clearResultRows();
+    w.results().append(rows, true);
+    const qsizetype before = sorted.size();
+    emit view->header()->sectionClicked(0);
+    w.results().removeAt(0);
+    QTRY_COMPARE_WITH_TIMEOUT(sorted.size(), before + 1, 5000);
+    QCOMPARE(w.results().texts(), rows.mid(1));
 }
 
 QTEST_MAIN(ResultsWindowTest)

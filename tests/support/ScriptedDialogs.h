@@ -26,6 +26,7 @@ public:
         QString text;
         brinmoor::MessageButtons buttons;
         brinmoor::MessageIcon icon;
+        QString details;   // what a box with details holds back
     };
     struct Input
     {
@@ -37,13 +38,21 @@ public:
     brinmoor::MessageAnswer message(const QString &title, const QString &text, brinmoor::MessageButtons buttons,
                                     brinmoor::MessageIcon icon) override
     {
-        messages.append({title, text, buttons, icon});
+        messages.append({title, text, buttons, icon, QString()});
         if (onMessage)
             onMessage(messages.last());
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == brinmoor::MessageButtons::YesNo ? brinmoor::MessageAnswer::No
                                                           : brinmoor::MessageAnswer::Ok;
+    }
+
+    void messageWithDetails(const QString &title, const QString &text, const QString &details,
+                            brinmoor::MessageIcon icon) override
+    {
+        messages.append({title, text, brinmoor::MessageButtons::Ok, icon, details});
+        if (onMessage)
+            onMessage(messages.last());
     }
 
     std::optional<QString> input(const QString &prompt, const QString &title, const QString &defaultText) override

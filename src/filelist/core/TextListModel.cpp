@@ -44,6 +44,7 @@ bool TextListModel::removeAt(int row)
 {
     if (row < 0 || row >= count())
         return false;
+    ++m_generation;
     beginRemoveRows({}, row, row);
     m_texts.removeAt(row);
     m_checked.removeAt(row);
@@ -55,6 +56,7 @@ void TextListModel::clear()
 {
     if (m_texts.isEmpty())
         return;
+    ++m_generation;
     beginResetModel();
     m_texts.clear();
     m_checked.clear();
@@ -66,11 +68,47 @@ bool TextListModel::setText(int row, const QString &text)
     if (row < 0 || row >= count())
         return false;
     if (m_texts[row] != text) {
+        ++m_generation;
         m_texts[row] = text;
         const QModelIndex at = index(row);
         emit dataChanged(at, at, {Qt::DisplayRole});
     }
     return true;
+}
+
+std::optional<QStringList> TextListModel::reorder(const QList<int> &order, QStringList reordered,
+                                                  quint64 generation)
+{
+    if (generation != m_generation || order.size() > m_texts.size() || reordered.size() != order.size())
+        return std::nullopt;
+    QList<bool> checked;
+    checked.reserve(m_checked.size());
+    for (const int from : order)
+        checked.append(m_checked.at(from));
+    for (qsizetype row = order.size(); row < m_texts.size(); ++row) {
+        reordered.append(m_texts.at(row));
+        checked.append(m_checked.at(row));
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Selection and current row move with their rows.
+    const QModelIndexList persistent = persistentIndexList();
+    if (!persistent.isEmpty()) {
+        QList<int> newRow(order.size());
+        for (qsizetype to = 0; to < order.size(); ++to)
+            newRow[order[to]] = int(to);
+        QModelIndexList moved;
+        moved.reserve(persistent.size());
+        for (const QModelIndex &at : persistent)
+            moved.append(at.row() < order.size() ? index(newRow[at.row()], at.column()) : at);
+        changePersistentIndexList(persistent, moved);
+    }
+    m_texts.swap(reordered);
+    m_checked.swap(checked);
+    ++m_generation;
+    // One layout change: a tree view relays out lazily, whereas a change of
+    // data over every row makes it revisit each of a million rows at once.
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return reordered;
 }
 
 QString TextListModel::text(int row) const
@@ -116,6 +154,7 @@ QVariant TextListModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:   // a view may cut the text; its tooltip never does
         return m_texts[index.row()];
     case Qt::CheckStateRole:
         if (m_checkable)

@@ -4,10 +4,13 @@
 #include <QList>
 #include <QStringList>
 
+#include <optional>
+
 namespace brinmoor::filelist {
 
 // One of the window's lists: rows of text in one column, appended at the
-// end and never sorted, optionally with a check mark per row. Built for
+// end, optionally with a check mark per row; a row's tooltip is its whole
+// text. Only reorder() changes the order of rows. Built for
 // large lists: append() inserts a whole batch in one step. Rows are numbered
 // from 0. GUI thread only.
 class TextListModel : public QAbstractListModel
@@ -28,6 +31,20 @@ public:
     // Replaces the text of one row in place; false when row is out of range.
     bool setText(int row, const QString &text);
 
+    // Changes with every edit that an order computed elsewhere (on another
+    // thread, from a copy of texts()) cannot survive: removals, clearing,
+    // new texts, reordering. Appending leaves it alone.
+    quint64 orderGeneration() const { return m_generation; }
+    // Puts the first order.size() rows in the given order (order[i] is the
+    // row that becomes row i; a permutation) in one layout change; reordered
+    // holds their texts in that order, built where it costs the GUI thread
+    // nothing.
+    // Rows appended since the order was computed stay after them. Returns
+    // the texts replaced, to be released elsewhere too (a million of them
+    // take a while), or nothing, with no change, when the generation is no
+    // longer the given one.
+    std::optional<QStringList> reorder(const QList<int> &order, QStringList reordered, quint64 generation);
+
     QString text(int row) const;
     bool isChecked(int row) const;
     bool setChecked(int row, bool checked);
@@ -46,6 +63,7 @@ private:
     QString m_header;
     QStringList m_texts;
     QList<bool> m_checked;
+    quint64 m_generation = 0;
 };
 
 } // namespace brinmoor::filelist

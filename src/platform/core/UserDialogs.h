@@ -23,6 +23,15 @@ public:
     virtual MessageAnswer message(const QString &title, const QString &text,
                                   MessageButtons buttons, MessageIcon icon) = 0;
 
+    // An OK-only box with a longer text the user can unfold and copy, such
+    // as the list of many failures. Boxes that cannot unfold show it below
+    // the text.
+    virtual void messageWithDetails(const QString &title, const QString &text, const QString &details,
+                                    MessageIcon icon)
+    {
+        message(title, text + QStringLiteral("\r\r") + details, MessageButtons::Ok, icon);
+    }
+
     // Asks for one line of text; nullopt when the user cancels.
     virtual std::optional<QString> input(const QString &prompt, const QString &title,
                                          const QString &defaultText) = 0;

@@ -1,5 +1,6 @@
 #include "WidgetDialogs.h"
 
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -14,6 +15,25 @@ QString displayText(QString text)
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+// A box is as wide as its text, so a short text ("Done.") leaves no room
+// for the title, which the title bar then cuts. The width reserves the title
+// and what a title bar puts beside it (icon and buttons).
+void keepTitleWhole(QMessageBox &box)
+{
+    const int titleWidth = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle());
+    const int barExtras = 6 * box.fontMetrics().height();
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    grid->addItem(new QSpacerItem(titleWidth + barExtras, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+QMessageBox::Icon boxIcon(MessageIcon icon)
+{
+    return icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon;
 }
 
 } // namespace
@@ -31,13 +51,13 @@ void WidgetDialogs::setParent(QWidget *parent)
 MessageAnswer WidgetDialogs::message(const QString &title, const QString &text,
                                      MessageButtons buttons, MessageIcon icon)
 {
-    QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title, displayText(text),
+    QMessageBox box(boxIcon(icon), title, displayText(text),
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                                      : QMessageBox::Ok,
                     m_parent);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    keepTitleWhole(box);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return MessageAnswer::Yes;
@@ -46,6 +66,17 @@ MessageAnswer WidgetDialogs::message(const QString &title, const QString &text,
     default:
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
     }
+}
+
+void WidgetDialogs::messageWithDetails(const QString &title, const QString &text, const QString &details,
+                                       MessageIcon icon)
+{
+    QMessageBox box(boxIcon(icon), title, displayText(text), QMessageBox::Ok, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setDetailedText(displayText(details));
+    keepTitleWhole(box);
+    box.exec();
 }
 
 std::optional<QString> WidgetDialogs::input(const QString &prompt, const QString &title,

@@ -16,6 +16,8 @@ public:
 
     MessageAnswer message(const QString &title, const QString &text, MessageButtons buttons,
                           MessageIcon icon) override;
+    void messageWithDetails(const QString &title, const QString &text, const QString &details,
+                            MessageIcon icon) override;
     std::optional<QString> input(const QString &prompt, const QString &title,
                                  const QString &defaultText) override;
 
