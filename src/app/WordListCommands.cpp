@@ -113,7 +113,10 @@ bool WordListCommands::eventFilter(QObject *watched, QEvent *event)
         removeSelectedWord(false);
         return true;
     }
-    if (watched == m_view.viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    // The event type first: the view's own destruction sends events here
+    // after its QAbstractScrollArea part is gone, so viewport() must not be
+    // called for those.
+    if (event->type() == QEvent::MouseButtonDblClick && watched == m_view.viewport()) {
         // The view selects the row under the pointer first; remove after it.
         QTimer::singleShot(0, this, [this] { removeSelectedWord(false); });
         return false;
