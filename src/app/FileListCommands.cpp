@@ -10,6 +10,7 @@
 #include "FileListEditing.h"
 #include "FileListView.h"
 #include "FolderScanJob.h"
+#include "FolderWalk.h"
 #include "SampleFiles.h"
 #include "TextListModel.h"
 #include "UserDialogs.h"
@@ -41,6 +42,14 @@ FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &v
     // Over the list the pointer is the default one, whatever a button showed
     // before; the busy pointer overrides it while it shows.
     m_view.viewport()->setCursor(Qt::ArrowCursor);
+    // Each drop's walk gathers its failures as a folder scan does.
+    connect(&m_view, &filelist::FileListView::dropWalkStarting, this, [this](filelist::FolderScanJob *job) {
+        std::shared_ptr<ErrorReporter::Gathering> failures = m_window.errorReporter().gather(
+            [](int more) { return QStringLiteral("%1 more failures while adding the dropped files.").arg(more); },
+            location::GetSubDirectories2016, filelist::StepLookUpFolder);
+        job->setFailureSink(failures.get());
+        connect(job, &filelist::FolderScanJob::finished, this, [failures] { failures->finish(); });
+    });
     connect(&m_view, &filelist::FileListView::unshowableNamesDropped, this,
             [this](const filelist::UnshowableNames &names) {
                 m_window.dialogs().message(m_window.applicationTitle(), filelist::unshowableNamesText(names),

@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -44,9 +45,11 @@ namespace {
 constexpr int ClientWidth = 1064;
 constexpr int ClientHeight = 386;
 constexpr int ButtonHeight = 27;
-// The window shrinks to 60 % of the design width; each column keeps its
-// share, the lists give up their rows down to about two.
+// The window shrinks to 60 % of the design size; each column keeps its
+// share of the width, the lists give up their rows down to about two, and
+// a column whose controls no longer fit scrolls.
 constexpr int MinColumnWidth = (ClientWidth * 6 / 10 - 3 * 8) / 2;
+constexpr int MinClientHeight = ClientHeight * 6 / 10;
 constexpr int MinListHeight = 40;
 
 const QString Tooltip1 = QStringLiteral(
@@ -101,20 +104,31 @@ QTreeView *makeList(const char *name, filelist::TextListModel *model, const QStr
     view->header()->setStretchLastSection(true);
     view->setTextElideMode(Qt::ElideMiddle);
     view->setToolTip(tooltip);
-    view->setMinimumSize(MinColumnWidth, MinListHeight);
+    view->setMinimumHeight(MinListHeight);
     view->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
     return view;
 }
 
-// A row of two buttons filling a column, 8 pixels apart.
-QHBoxLayout *buttonRow(QPushButton *left, QPushButton *right)
+// One column of the window: its controls scroll when the window is too
+// short for them all; it never scrolls sideways (its button rows wrap
+// instead). It shows the window's back colour.
+QScrollArea *makeColumn(const char *name, QVBoxLayout *layout, QWidget *parent)
 {
-    auto *row = new QHBoxLayout;
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8);
-    row->addWidget(left, 1);
-    row->addWidget(right, 1);
-    return row;
+    auto *content = new QWidget;
+    content->setObjectName(QLatin1String(name) + QLatin1String("Content"));
+    content->setLayout(layout);
+    auto *column = new QScrollArea(parent);
+    column->setObjectName(QLatin1String(name));
+    column->setFrameShape(QFrame::NoFrame);
+    column->setFocusPolicy(Qt::NoFocus);
+    column->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    column->setWidgetResizable(true);
+    column->setWidget(content);
+    column->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    column->setMinimumSize(MinColumnWidth, MinClientHeight);
+    column->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    return column;
 }
 
 } // namespace
@@ -183,6 +197,8 @@ void MainWindow::buildControls()
         b->setFont(buttonFont());
         b->setFixedHeight(ButtonHeight);
         b->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        // Never narrower than its caption.
+        b->setMinimumWidth(b->sizeHint().width());
         if (hand)
             m_handButtons.append(b);
         return b;
@@ -224,7 +240,6 @@ void MainWindow::buildControls()
     m_blankFrame = new QGroupBox(QStringLiteral("Blank Line Options"), this);
     m_blankFrame->setObjectName(QStringLiteral("Frame4"));
     m_blankFrame->setFixedHeight(47);
-    m_blankFrame->setMinimumWidth(MinColumnWidth);
     m_blankFrame->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     setBackColour(m_blankFrame, white);
     m_check3 = new QCheckBox(QStringLiteral("Exclude blank lines"), m_blankFrame);
@@ -235,7 +250,6 @@ void MainWindow::buildControls()
     m_modeFrame = new QGroupBox(QStringLiteral("Count Options"), this);
     m_modeFrame->setObjectName(QStringLiteral("Frame2"));
     m_modeFrame->setFixedHeight(67);
-    m_modeFrame->setMinimumWidth(MinColumnWidth);
     m_modeFrame->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     setBackColour(m_modeFrame, white);
     m_option2 = new QRadioButton(QStringLiteral("Give separate counts for each file"), m_modeFrame);
@@ -248,20 +262,39 @@ void MainWindow::buildControls()
     setBackColour(m_option1, white);
     m_option1->setChecked(true);
 
+    struct PendingRow
+    {
+        QBoxLayout *layout;
+        bool left;
+        QPushButton *first;
+        QPushButton *second;
+    };
+    QList<PendingRow> rows;
+    // A row of two buttons filling a column, 8 pixels apart.
+    auto buttonRow = [&rows](bool left, QPushButton *first, QPushButton *second) {
+        auto *row = new QBoxLayout(QBoxLayout::LeftToRight);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(8);
+        row->addWidget(first, 1);
+        row->addWidget(second, 1);
+        rows.append({row, left, first, second});
+        return row;
+    };
+
     auto *left = new QVBoxLayout;
     left->setContentsMargins(0, 8, 0, 8);
     left->setSpacing(0);
     left->addWidget(m_fileView, 107);
     left->addSpacing(7);
-    left->addLayout(buttonRow(pushButton1, pushButton5));
+    left->addLayout(buttonRow(true, pushButton1, pushButton5));
     left->addSpacing(7);
-    left->addLayout(buttonRow(pushButton3, pushButton11));
+    left->addLayout(buttonRow(true, pushButton3, pushButton11));
     left->addSpacing(7);
     left->addWidget(m_wordView, 121);
     left->addSpacing(6);
-    left->addLayout(buttonRow(pushButton2, pushButton7));
+    left->addLayout(buttonRow(true, pushButton2, pushButton7));
     left->addSpacing(7);
-    left->addLayout(buttonRow(pushButton8, pushButton13));
+    left->addLayout(buttonRow(true, pushButton8, pushButton13));
 
     auto *right = new QVBoxLayout;
     right->setContentsMargins(0, 6, 0, 8);
@@ -274,9 +307,9 @@ void MainWindow::buildControls()
     right->addSpacing(6);
     right->addWidget(m_resultView, 1);
     right->addSpacing(6);
-    right->addLayout(buttonRow(pushButton9, pushButton10));
+    right->addLayout(buttonRow(false, pushButton9, pushButton10));
     right->addSpacing(7);
-    right->addLayout(buttonRow(pushButton18, pushButton14));
+    right->addLayout(buttonRow(false, pushButton18, pushButton14));
     right->addSpacing(7);
     // The stop control sits beside the progress bar while a run or a folder
     // scan works.
@@ -292,11 +325,17 @@ void MainWindow::buildControls()
     progressRow->addWidget(m_stop);
     right->addLayout(progressRow);
 
+    m_leftColumn = makeColumn("LeftColumn", left, this);
+    m_rightColumn = makeColumn("RightColumn", right, this);
+    for (const PendingRow &row : std::as_const(rows))
+        m_buttonRows.append({row.layout, row.left ? m_leftColumn : m_rightColumn, row.first, row.second});
+    for (QScrollArea *column : {m_leftColumn, m_rightColumn})
+        column->viewport()->installEventFilter(this);
     auto *columns = new QHBoxLayout(this);
     columns->setContentsMargins(8, 0, 8, 0);
     columns->setSpacing(8);
-    columns->addLayout(left, 1);
-    columns->addLayout(right, 1);
+    columns->addWidget(m_leftColumn, 1);
+    columns->addWidget(m_rightColumn, 1);
     resize(ClientWidth, ClientHeight);
 
     const QList<QWidget *> tabOrder = {
@@ -334,7 +373,7 @@ QString MainWindow::besideProgram(const char *name) const
 
 QPushButton *MainWindow::button(const char *designerName) const
 {
-    return findChild<QPushButton *>(QLatin1String(designerName), Qt::FindDirectChildrenOnly);
+    return findChild<QPushButton *>(QLatin1String(designerName));
 }
 
 void MainWindow::tell(const QString &text)
@@ -534,6 +573,32 @@ void MainWindow::fitToScreen()
         placed.moveLeft(qMax(placed.left(), available.left()));
         placed.moveTop(qMax(placed.top(), available.top()));
         move(placed.topLeft());
+    }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize) {
+        for (const QScrollArea *column : {m_leftColumn, m_rightColumn}) {
+            if (column && watched == column->viewport())
+                wrapButtonRows(column);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::wrapButtonRows(const QScrollArea *column)
+{
+    // Decided by the width the column shows, not by what the rows ask for,
+    // so a narrower window wraps its rows rather than refusing to shrink.
+    const int width = column->viewport()->width();
+    for (const ButtonRow &row : std::as_const(m_buttonRows)) {
+        if (row.column != column)
+            continue;
+        const int sideBySide = row.first->minimumWidth() + row.layout->spacing() + row.second->minimumWidth();
+        const auto direction = width >= sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+        if (row.layout->direction() != direction)
+            row.layout->setDirection(direction);
     }
 }
 

@@ -13,7 +13,9 @@
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
+class QBoxLayout;
 class QRadioButton;
+class QScrollArea;
 class QTreeView;
 
 namespace brinmoor {
@@ -123,8 +125,20 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Two buttons side by side, or one above the other where the column is
+    // too narrow for both captions whole.
+    struct ButtonRow
+    {
+        QBoxLayout *layout;
+        QScrollArea *column;
+        QPushButton *first;
+        QPushButton *second;
+    };
+    void wrapButtonRows(const QScrollArea *column);
+
     void buildControls();
     void fitToScreen();
     void updateStopControl();
@@ -157,6 +171,9 @@ private:
     QPushButton *m_stop = nullptr;
     bool m_fitted = false;
     QList<QPushButton *> m_handButtons;
+    QList<ButtonRow> m_buttonRows;
+    QScrollArea *m_leftColumn = nullptr;
+    QScrollArea *m_rightColumn = nullptr;
 
     // The running count holds a busy lease, so it goes before m_busy does.
     CountingCommand *m_countingCommand = nullptr;

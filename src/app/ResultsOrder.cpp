@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace brinmoor::app {
 
@@ -21,32 +22,38 @@ struct SortKey
     bool last = false;         // no leading count: the total row
 };
 
-// Case-folded once per row: comparing folded texts exactly is many times
-// faster than comparing without case a million times over. A text that
-// folding leaves alone is shared, not copied.
-QStringList foldedTexts(const QStringList &texts)
+// A path as the sort compares it: case-folded. Most paths are ASCII
+// without capitals, which folding leaves alone, so they are used where
+// they are and only the others are folded into store.
+QStringView foldedPath(QStringView path, std::vector<QString> &store)
 {
-    QStringList folded;
-    folded.reserve(texts.size());
-    for (const QString &text : texts)
-        folded.append(text.toCaseFolded());
-    return folded;
+    for (const QChar c : path) {
+        const char16_t u = c.unicode();
+        if (u >= 128 || (u >= 'A' && u <= 'Z')) {
+            store.push_back(path.toString().toCaseFolded());
+            return store.back();
+        }
+    }
+    return path;
 }
 
 SortKey keyOf(const QString &text)
 {
     SortKey key;
+    constexpr quint64 Max = std::numeric_limits<quint64>::max();
     qsizetype digits = 0;
-    while (digits < text.size() && text.at(digits).isDigit() && text.at(digits).unicode() < 128)
-        ++digits;
+    for (; digits < text.size(); ++digits) {
+        const char16_t u = text.at(digits).unicode();
+        if (u < '0' || u > '9')
+            break;
+        // A count too large to hold sorts after every other.
+        const quint64 d = u - '0';
+        key.count = key.count > (Max - d) / 10 ? Max : key.count * 10 + d;
+    }
     if (digits == 0 || !QStringView(text).mid(digits).startsWith(CountSeparator)) {
         key.last = true;
         return key;
     }
-    bool ok = false;
-    key.count = QStringView(text).left(digits).toULongLong(&ok);
-    if (!ok)
-        key.count = std::numeric_limits<quint64>::max();
     key.pathStart = digits + CountSeparator.size();
     return key;
 }
@@ -119,69 +126,105 @@ void ResultsOrder::apply(const QList<int> &order, QStringList texts, quint64 gen
 
 QList<int> ResultsOrder::sortedOrder(const QStringList &texts, Key key, Qt::SortOrder direction)
 {
-    std::vector<SortKey> keys;
-    keys.reserve(texts.size());
-    for (const QString &text : texts)
-        keys.push_back(keyOf(text));
+    // The entries carry what decides most comparisons (the count, or the
+    // first eight code units of the path after the start all paths share,
+    // packed so that comparing the numbers compares the texts), and they are
+    // sorted themselves rather than indices into them, so the sort walks
+    // memory in order instead of chasing a million strings. Only paths alike
+    // in those eight units are compared in full.
+    struct Entry
+    {
+        quint64 high = 0;
+        quint64 low = 0;
+        int row = 0;
+        bool last = false;     // no leading count: the total row
+        bool longer = false;   // the path goes on past the packed units
+    };
+    constexpr qsizetype Packed = 8;
+    std::vector<Entry> entries(size_t(texts.size()));
 
-    const QStringList folded = key == Key::Path ? foldedTexts(texts) : QStringList();
-    const auto pathOf = [&](qsizetype row) { return QStringView(folded.at(row)).mid(keys[size_t(row)].pathStart); };
-    // Paths from one tree share a long start; comparing it a million times
-    // over is most of a sort's work, so it is measured once and skipped.
-    // The total row, which goes last anyway, takes no part.
+    // Each text is read once here: its count, or its folded path, how much
+    // of it all paths share and the units after that. Paths from one tree
+    // share a long start; comparing it a million times over would be most
+    // of a sort's work, so it is measured as the rows go by and skipped. The
+    // total row, which goes last anyway, takes no part.
+    std::vector<QStringView> paths;
+    std::vector<QString> foldedStore;   // its texts' data never move
     qsizetype shared = -1;
     QStringView first;
-    for (qsizetype i = 0; i < folded.size(); ++i) {
-        if (keys[size_t(i)].last)
+    size_t packedBefore = 0;   // the rows before it were packed at a longer shared start
+    const auto pack = [&](Entry &e) {
+        const QStringView rest = paths[size_t(e.row)].mid(shared);
+        const char16_t *units = rest.utf16();
+        const qsizetype n = std::min(rest.size(), Packed);
+        e.high = e.low = 0;
+        for (qsizetype k = 0; k < Packed / 2; ++k)
+            e.high = (e.high << 16) | (k < n ? units[k] : 0u);
+        for (qsizetype k = Packed / 2; k < Packed; ++k)
+            e.low = (e.low << 16) | (k < n ? units[k] : 0u);
+        e.longer = rest.size() > Packed;
+    };
+    if (key == Key::Path)
+        paths.resize(size_t(texts.size()));
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        Entry &e = entries[size_t(i)];
+        e.row = int(i);
+        const SortKey k = keyOf(texts.at(i));
+        e.last = k.last;
+        if (e.last)
             continue;
-        const QStringView path = pathOf(i);
+        if (key == Key::Count) {
+            e.high = k.count;
+            continue;
+        }
+        const QStringView path = foldedPath(QStringView(texts.at(i)).mid(k.pathStart), foldedStore);
+        paths[size_t(i)] = path;
         if (shared < 0) {
             first = path;
             shared = path.size();
         }
-        shared = std::min(shared, path.size());
-        while (shared > 0 && path.left(shared) != first.left(shared))
-            --shared;
-    }
-    shared = std::max<qsizetype>(shared, 0);
-
-    // The entries carry what decides most comparisons (the count, or the
-    // first four code units of the path after the shared start, packed so
-    // that comparing the numbers compares the texts), and they are sorted
-    // themselves rather than indices into them, so the sort walks memory in
-    // order instead of chasing a million strings.
-    struct Entry
-    {
-        quint64 value = 0;
-        int row = 0;
-        bool last = false;
-    };
-    std::vector<Entry> entries(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) {
-        Entry &e = entries[i];
-        e.row = int(i);
-        e.last = keys[i].last;
-        if (e.last)
-            continue;
-        if (key == Key::Count) {
-            e.value = keys[i].count;
-        } else {
-            const QStringView rest = pathOf(qsizetype(i)).mid(shared);
-            for (qsizetype k = 0; k < 4; ++k)
-                e.value = (e.value << 16) | (k < rest.size() ? rest[k].unicode() : 0u);
+        const qsizetype limit = std::min(shared, path.size());
+        const qsizetype common = std::mismatch(path.begin(), path.begin() + limit, first.begin()).first - path.begin();
+        if (common < shared) {
+            shared = common;
+            packedBefore = size_t(i);
         }
+        pack(e);
     }
+    for (size_t i = 0; i < packedBefore; ++i) {
+        if (!entries[i].last)
+            pack(entries[i]);
+    }
+    const auto pathOf = [&](int row) { return paths[size_t(row)].mid(shared); };
+
+    // Paths alike in the packed units: one that ends there is a start of
+    // the other or equal to it up to the zeros that pad it, so the shorter
+    // goes first; only two that both go on are compared further.
+    const auto restCompare = [&](const Entry &a, const Entry &b) {
+        const QStringView ra = pathOf(a.row);
+        const QStringView rb = pathOf(b.row);
+        if (!a.longer || !b.longer)
+            return ra.size() < rb.size() ? -1 : ra.size() > rb.size() ? 1 : 0;
+        return ra.mid(Packed).compare(rb.mid(Packed));
+    };
     const bool ascending = direction == Qt::AscendingOrder;
-    // Stable: rows that compare equal keep the order of the list.
-    std::stable_sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
+    // Rows with equal keys keep the order of the list: the row decides
+    // between them, which makes the faster unstable sort give the stable
+    // order.
+    std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
         if (a.last != b.last)
             return b.last;
-        if (a.last)
-            return false;
-        int c = a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
-        if (c == 0 && key == Key::Path)
-            c = pathOf(a.row).mid(shared).compare(pathOf(b.row).mid(shared));
-        return ascending ? c < 0 : c > 0;
+        int c = 0;
+        if (!a.last) {
+            c = a.high < b.high ? -1 : a.high > b.high ? 1 : 0;
+            if (c == 0)
+                c = a.low < b.low ? -1 : a.low > b.low ? 1 : 0;
+            if (c == 0 && key == Key::Path)
+                c = restCompare(a, b);
+        }
+        if (c != 0)
+            return ascending ? c < 0 : c > 0;
+        return a.row < b.row;
     });
     QList<int> order;
     order.reserve(qsizetype(entries.size()));

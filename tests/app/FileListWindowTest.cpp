@@ -25,7 +25,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <filesystem>
+#include <system_error>
+
+#include <fcntl.h>
 
 using namespace brinmoor;
 using app::MainWindow;
@@ -272,6 +276,45 @@ void FileListWindowTest::dropsOfFilesAndFolders()
     QCOMPARE(stored(settings::Extension), QStringLiteral("<missing>"));
     QCOMPARE(stored(settings::LastFolder), QStringLiteral("<missing>"));
     QVERIFY(m_dialogs->messages.isEmpty());
+
+    // A walk that fails again and again: its first failure in a box, the
+    // others gathered into one box at the end with the list in its details.
+    // (Tests run as root, so folders are refused through the walk's seam.)
+    QStringList subs;
+    for (int i = 1; i <= 3; ++i) {
+        subs.append(native(QStringLiteral("drop/sub%1").arg(i)));
+        writeFile(QStringLiteral("drop/sub%1/f.txt").arg(i));
+    }
+    const QMetaObject::Connection seam = connect(view(), &filelist::FileListView::dropWalkStarting, this,
+                                                 [](filelist::FolderScanJob *job) {
+        job->setOpenFolder([](const char *path) {
+            if (QByteArray(path).contains("/sub")) {
+                errno = EMFILE;
+                return -1;
+            }
+            return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        });
+    });
+    w.fileList().clear();
+    QDragEnterEvent again(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &again);
+    QDropEvent failing(QPointF(12, 12), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &failing);
+    QVERIFY(added.wait(10000));
+    disconnect(seam);
+    QCOMPARE(w.fileList().texts(), QStringList({file, one, two}));
+    const QString reason = QStringLiteral(": ") + QString::fromStdString(std::generic_category().message(EMFILE));
+    QTRY_COMPARE(m_dialogs->texts(), QStringList({
+        reportText(subs[0] + reason, location::GetSubDirectories2016, 112),
+        reportText(QStringLiteral("2 more failures while adding the dropped files."),
+                   location::GetSubDirectories2016, 112),
+    }));
+    QCOMPARE(m_dialogs->messages[1].title, QStringLiteral("Application Error"));
+    QCOMPARE(m_dialogs->messages[1].details.split(QLatin1Char('\n')),
+             QStringList({subs[1] + reason + QStringLiteral(" (") + QLatin1String(location::GetSubDirectories2016)
+                              + QStringLiteral("at line 112)"),
+                          subs[2] + reason + QStringLiteral(" (") + QLatin1String(location::GetSubDirectories2016)
+                              + QStringLiteral("at line 112)")}));
 }
 
 void FileListWindowTest::removalAndClearingWaitWhileBusy()

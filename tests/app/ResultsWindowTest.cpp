@@ -28,6 +28,9 @@
 
 #include <QThread>
 
+#include <algorithm>
+#include <numeric>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +97,8 @@ private slots:
 
     void clearListDuringARun();
     void headerClicksSortAndTheExportsFollow();
+    void pathOrderIsTheFoldedPathsInFull_data();
+    void pathOrderIsTheFoldedPathsInFull();
 
 private:
     MainWindow &makeWindow(app::ResultsServices results = {}, int countJobs = 2);
@@ -691,6 +696,56 @@ void ResultsWindowTest::headerClicksSortAndTheExportsFollow()
     w.results().removeAt(0);
     QTRY_COMPARE_WITH_TIMEOUT(sorted.size(), before + 1, 5000);
     QCOMPARE(w.results().texts(), rows.mid(1));
+}
+
+void ResultsWindowTest::pathOrderIsTheFoldedPathsInFull_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    // The sort decides most pairs on a few packed units after the start all
+    // paths share; these rows differ only past them, end inside them, are
+    // equal but for case, fold outside ASCII, or share nothing at all.
+    const QString deep = QStringLiteral("/home/user/project/src/");
+    QTest::newRow("past the packed units")
+        << QStringList{"1 lines - " + deep + "module/alpha.c", "2 lines - " + deep + "module/Alpha.c",
+                       "3 lines - " + deep + "module/alph.c", "4 lines - " + deep + "modulex",
+                       "5 lines - " + deep + "module", "6 lines - " + deep + "module/alpha.cc",
+                       "7 lines - " + deep + "MODULE/alpha.c", "8 lines - " + deep + "module/"};
+    QTest::newRow("one ends where another goes on")
+        << QStringList{"1 lines - /a/bcdefgh", "2 lines - /a/bcdefg", "3 lines - /a/bcdefghi", "4 lines - /a/b",
+                       "5 lines - /a/", "6 lines - /a/bcdefgh"};
+    QTest::newRow("folding beyond ASCII")
+        << QStringList{"1 lines - /x/\u00c4rger", "2 lines - /x/\u00e4rger", "3 lines - /x/Zebra",
+                       "4 lines - /x/\u212a", "5 lines - /x/k", "6 lines - /x/\u00e4rgerlich",
+                       "7 lines - /x/\u0130", "8 lines - /x/a"};
+    QTest::newRow("nothing shared, total row inside")
+        << QStringList{"1 lines - b", "Total Lines Counted For All Files: 9", "2 lines - A", "3 lines - ",
+                       "4 lines - a", "99999999999999999999999 lines - c", "5 lines - B"};
+    QStringList many;
+    for (int i = 0; i < 3000; ++i)
+        many.append(QString::number(i % 7) + " lines - " + deep + (i % 3 ? "Dir" : "dir")
+                    + QString::number(i * 7919 % 1000) + "/f" + QString::number(i % 11));
+    QTest::newRow("many alike") << many;
+}
+
+void ResultsWindowTest::pathOrderIsTheFoldedPathsInFull()
+{
+    QFETCH(QStringList, rows);
+    const QString separator = QStringLiteral(" lines - ");
+    const auto folded = [&](const QString &row) { return row.mid(row.indexOf(separator) + separator.size()).toCaseFolded(); };
+    const auto isTotal = [](const QString &row) { return !row.front().isDigit(); };
+    for (const Qt::SortOrder direction : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        // Folded paths compared whole; equal ones keep the list's order; the
+        // total row last.
+        QList<int> expected(rows.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+            if (isTotal(rows[a]) || isTotal(rows[b]))
+                return !isTotal(rows[a]) && isTotal(rows[b]);
+            const int c = folded(rows[a]).compare(folded(rows[b]));
+            return direction == Qt::AscendingOrder ? c < 0 : c > 0;
+        });
+        QCOMPARE(app::ResultsOrder::sortedOrder(rows, app::ResultsOrder::Key::Path, direction), expected);
+    }
 }
 
 QTEST_MAIN(ResultsWindowTest)

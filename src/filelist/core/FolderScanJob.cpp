@@ -103,6 +103,11 @@ void FolderScanJob::setFailureSink(FailureSink *sink)
     m_failures = sink;
 }
 
+void FolderScanJob::setOpenFolder(std::function<int(const char *path)> openFolder)
+{
+    m_openFolder = std::move(openFolder);
+}
+
 void FolderScanJob::setHandOverInterval(int milliseconds)
 {
     m_interval = milliseconds;
@@ -161,6 +166,7 @@ void FolderScanJob::run()
     options.cancel = &m_cancel;
     options.batchSize = 256;   // small, so the interval is kept even on slow trees
     options.failures = m_forwarder.get();
+    options.openFolder = m_openFolder;
     options.unshowableFolder = [&unshowable](const QString &folder) { unshowable.add(folder, true); };
     for (const Item &item : std::as_const(m_items)) {
         if (m_cancel)

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -53,6 +54,9 @@ public:
 
     // Failures of the walk are reported there, on the GUI thread.
     void setFailureSink(FailureSink *sink);
+    // How the walk opens folders (see WalkOptions::openFolder); a seam for
+    // tests.
+    void setOpenFolder(std::function<int(const char *path)> openFolder);
     // Rows are handed over at most this often (plus once at the end), so a
     // fast walk costs the GUI thread a few appends a second instead of one
     // per file. 0 hands over every batch the walk produces.
@@ -89,6 +93,7 @@ private:
     QList<Item> m_items;
     QString m_pattern;
     FailureSink *m_failures = nullptr;
+    std::function<int(const char *path)> m_openFolder;
     int m_interval = 50;
     int m_maxBatch = 8192;
     std::atomic<bool> m_cancel{false};

@@ -29,9 +29,6 @@ namespace brinmoor::filelist {
 
 namespace {
 
-// Step of the collector whose failures are reported: looking a folder up.
-constexpr int StepLookUpFolder = 112;
-
 int openFolderForListing(const char *path)
 {
     // O_DIRECTORY fails on anything else before opening it, so a FIFO in

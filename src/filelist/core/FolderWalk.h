@@ -13,6 +13,10 @@ class FailureSink;
 
 namespace brinmoor::filelist {
 
+// Step of the collector whose failures the walk reports: looking a folder
+// up (with location::GetSubDirectories2016).
+inline constexpr int StepLookUpFolder = 112;
+
 struct WalkOptions
 {
     // "*." + extension as typed; "*.*" lists every file.

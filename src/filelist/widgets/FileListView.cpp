@@ -143,6 +143,7 @@ void FileListView::dropEvent(QDropEvent *event)
         emit dropAdded();
     });
     ++m_runningDrops;
+    emit dropWalkStarting(job);
     job->start();
 }
 

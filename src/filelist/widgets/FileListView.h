@@ -54,6 +54,9 @@ public:
     void stopDrops();
 
 signals:
+    // The walk of a drop is set up and about to start: a direct connection
+    // may still change its settings (where its failures go, for one).
+    void dropWalkStarting(brinmoor::filelist::FolderScanJob *job);
     // A drop has been added completely, folder contents included.
     void dropAdded();
     // A drop met names that cannot be shown as text; sent once per drop,
