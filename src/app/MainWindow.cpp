@@ -560,6 +560,7 @@ void MainWindow::startCounting()
         m_runBusy = m_busy.acquire();
         m_run = new counting::CountRun(m_fileModel->texts(), mode, m_options, this);
         m_run->setJobs(m_services.countJobs);
+        m_run->setLowPriorityWorkers(true);
         connect(m_run, &counting::CountRun::rowReady, this, [this](const QString &row) {
             m_pendingRows.append(row);
             if (!m_rowFlush->isActive())
