@@ -11,6 +11,18 @@ CaptionProgressBar::CaptionProgressBar(QWidget *parent)
     setAlignment(Qt::AlignCenter);
 }
 
+void CaptionProgressBar::setValue(int value)
+{
+    if (value == this->value())
+        return;
+    // With updates off QProgressBar's repaint() does nothing; turning them
+    // on again schedules an ordinary update for the next paint.
+    setUpdatesEnabled(false);
+    QProgressBar::setValue(value);
+    setUpdatesEnabled(true);
+    update();
+}
+
 void CaptionProgressBar::setCaption(const QString &caption)
 {
     if (caption == m_caption)

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -19,6 +20,11 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace brinmoor::counting {
 
@@ -46,6 +52,10 @@ constexpr int DiskWorkers = 16;
 // disk.
 constexpr std::chrono::milliseconds DiskSpell{200};
 constexpr std::chrono::milliseconds DiskEvidence{50};
+// How much nicer than the owner low-priority workers are. At 10 a worker
+// weighs about a tenth of the owner with the scheduler, so the owner gets
+// most of a core however many workers are busy.
+constexpr int LowPriorityNiceness = 10;
 
 // How many counted files of a folder met among the paths may wait for the
 // delivery before the worker that counts them waits.
@@ -122,6 +132,7 @@ struct CountRun::Private
     const CountMode mode;
     const std::shared_ptr<const OptionsSource> options;
     int jobs = 0;
+    bool lowPriority = false;
     Phase phase = Phase::Idle;
 
     // Shared with the workers.
@@ -259,6 +270,18 @@ qint64 CountRun::Private::take(QString &path)
 
 void CountRun::Private::work(int worker, bool extra)
 {
+#ifdef __linux__
+    // Linux keeps a nice value per thread (POSIX has it per process, so
+    // elsewhere this would slow the owner too). Only ever raised, which
+    // needs no privilege.
+    if (lowPriority) {
+        const pid_t thread = ::gettid();
+        errno = 0;
+        const int nice = ::getpriority(PRIO_PROCESS, id_t(thread));
+        if (errno == 0)
+            ::setpriority(PRIO_PROCESS, id_t(thread), std::min(nice + LowPriorityNiceness, 19));
+    }
+#endif
     WorkerState &state = workerStates[std::size_t(worker)];
     const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, &state.waitedForDisk};
     QString path;
@@ -578,6 +601,11 @@ CountRun::~CountRun()
 void CountRun::setJobs(int jobs)
 {
     d->jobs = std::max(0, jobs);
+}
+
+void CountRun::setLowPriorityWorkers(bool low)
+{
+    d->lowPriority = low;
 }
 
 void CountRun::start()

@@ -37,6 +37,12 @@ public:
     // Worker threads; 0 (the default) counts with one per core, and calls
     // in more, up to 16 in all, while the files come from the disk.
     void setJobs(int jobs);
+    // Workers then run at a lower scheduling priority than the thread that
+    // starts the run. Up to 16 of them while files come from the disk would
+    // otherwise take their fair shares of the CPU from a GUI thread that
+    // must answer within a few tens of milliseconds. A console run leaves
+    // it off: there it would only lose time to unrelated programs.
+    void setLowPriorityWorkers(bool low);
     void start();
     void cancel();            // safe to call at any time, also before start
     bool isRunning() const;

@@ -16,6 +16,11 @@
 #include <memory>
 #include <thread>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 using namespace brinmoor::counting;
 
 namespace {
@@ -85,6 +90,23 @@ private:
     std::chrono::milliseconds m_delay;
     FixedOptions m_inner{CountOptions{}};
 };
+
+#ifdef __linux__
+// The nice value of the threads that read options: the workers.
+class NiceRecorder final : public OptionsSource
+{
+public:
+    std::shared_ptr<const PreparedOptions> current() const override
+    {
+        workerNice.store(::getpriority(PRIO_PROCESS, id_t(::gettid())));
+        return m_inner.current();
+    }
+    mutable std::atomic<int> workerNice{-100};
+
+private:
+    FixedOptions m_inner{CountOptions{}};
+};
+#endif
 
 // An endless list: the same few files over and over, with a failure now
 // and then, and a fatal entry after `fatalAt` entries (never when < 0).
@@ -189,6 +211,35 @@ private slots:
         else
             QCOMPARE(rec.rows, QStringList{totalRow(8)});
         QVERIFY(!run.isRunning());
+    }
+
+    // Low-priority workers leave the owner's (the GUI's) priority alone and
+    // yield to it; by default they run as the owner does.
+    void lowPriorityWorkersYieldToTheOwner_data()
+    {
+        QTest::addColumn<bool>("low");
+        QTest::newRow("low") << true;
+        QTest::newRow("default") << false;
+    }
+    void lowPriorityWorkersYieldToTheOwner()
+    {
+#ifdef __linux__
+        QFETCH(bool, low);
+        auto options = std::make_shared<NiceRecorder>();
+        const int ownNice = ::getpriority(PRIO_PROCESS, id_t(::gettid()));
+        if (low && ownNice >= 19)
+            QSKIP("already at the lowest priority");
+        CountRun run(QStringList{write("n.txt", "x\n")}, CountMode::OneTotal, options);
+        run.setLowPriorityWorkers(low);
+        QVERIFY(runToEnd(run));
+        QCOMPARE(::getpriority(PRIO_PROCESS, id_t(::gettid())), ownNice);
+        if (low)
+            QVERIFY(options->workerNice.load() > ownNice);
+        else
+            QCOMPARE(options->workerNice.load(), ownNice);
+#else
+        QSKIP("per-thread priorities are a Linux feature");
+#endif
     }
 
     // A big first file finishes after the small ones behind it; the rows

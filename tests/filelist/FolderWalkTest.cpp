@@ -1,5 +1,6 @@
 #include "ErrorReport.h"
 #include "FolderWalk.h"
+#include "NaturalOrder.h"
 #include "Paths.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -107,6 +109,39 @@ TEST_F(FolderWalkTest, ListsLevelByLevelInNaturalOrder)
 
     EXPECT_EQ(walkFolder(m_dir.path(), "*.txt"), expectedFiles);
     EXPECT_EQ(GetSubDirectories2016(m_dir.path()), expectedFolders);
+}
+
+TEST(NaturalOrderTest, AsciiNamesSortExactlyAsTheCollatorSortsThem)
+{
+    // Plain ASCII names skip the collator; they must land where it would put
+    // them: punctuation, spaces, case, leading zeros, long numbers.
+    std::vector<QString> tricky;
+    for (const char *name :
+         {"a", "A", "a1", "a01", "a001", "a1b", "a1B", "A1b", "a10", "a2", "a_b", "a-b", "a.b", "a b", "ab", "aB", "a~",
+          "a$", "a0", "a00", "a0b", "1", "01", "10", "9", "0", "_x", ".x", "-x", " x", "~x", "x.c", "x.h", "x.S",
+          "x-1.c", "x_1.c", "x1.c", "x1..c", "Makefile", "makefile", "README", "zz", "Z", "z9z", "z10z", "z9a",
+          "123456789012345678901234567890", "123456789012345678901234567891", "99999999999999999999", "a+b",
+          "a=b", "a@b", "a#b", "a%b", "a^b", "a&b", "a(b", "a)b", "a[b", "a]b", "a{b", "a}b", "a'b", "a,b", "a;b",
+          "a!b", "a|b", "a`b", "a<b", "a>b", "a?b", "a:b", "a*b", "a\"b", "a\\b", "v1.2.10", "v1.10.2", "v1.2.9"})
+        tricky.push_back(QString::fromLatin1(name));
+    std::vector<QString> generated;
+    std::mt19937 random(11);
+    const std::string alphabet = "aAbZ0019_-. ~+";
+    for (int i = 0; i < 3000; ++i) {
+        std::string name(1 + random() % 6, ' ');
+        for (char &c : name)
+            c = alphabet[random() % alphabet.size()];
+        generated.push_back(QString::fromStdString(name));
+    }
+    const NaturalOrder order;
+    for (const std::vector<QString> &names : {tricky, generated}) {
+        std::vector<QString> fast = names;
+        std::vector<QString> byCollator = names;
+        std::shuffle(fast.begin(), fast.end(), random);
+        order.sort(fast);
+        order.sortByCollator(byCollator);
+        EXPECT_EQ(fast, byCollator);
+    }
 }
 
 TEST_F(FolderWalkTest, PatternsMatchAsTypedIgnoringCase)

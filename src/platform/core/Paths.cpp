@@ -117,10 +117,23 @@ QString pathFromNative(QByteArrayView bytes)
 
 QByteArray nativePath(QStringView path)
 {
-    QByteArray bytes;
-    bytes.reserve(path.size());
     const qsizetype n = path.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    // Nearly every path is ASCII: one byte per code unit, written in place
+    // (this runs for every file a run opens).
+    QByteArray bytes(n, Qt::Uninitialized);
+    char *out = bytes.data();
+    qsizetype i = 0;
+    for (; i < n; ++i) {
+        const char16_t c = path[i].unicode();
+        if (c >= 0x80)
+            break;
+        out[i] = char(c);
+    }
+    if (i == n)
+        return bytes;
+    bytes.truncate(i);
+    bytes.reserve(n * 3);
+    for (; i < n; ++i) {
         const char16_t c = path[i].unicode();
         if (c < 0x80) {
             bytes.append(char(c));
