@@ -75,13 +75,10 @@ ResultsCommands::~ResultsCommands()
 
 exports::ResultRowsSource ResultsCommands::snapshot() const
 {
+    // Shared copies, not a row-by-row copy: a million rows copied here held
+    // the GUI thread for longer than a user may wait for a button.
     const filelist::TextListModel &model = m_window.results();
-    const QStringList texts = model.texts();
-    QList<exports::ResultRowView> rows;
-    rows.reserve(texts.size());
-    for (qsizetype i = 0; i < texts.size(); ++i)
-        rows.append(exports::ResultRowView{texts.at(i), model.isChecked(int(i))});
-    return exports::ResultRowsSource(model.header(), std::move(rows));
+    return exports::ResultRowsSource(model.header(), model.texts(), model.checkedStates());
 }
 
 bool ResultsCommands::spreadsheetInstalled() const

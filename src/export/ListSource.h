@@ -39,17 +39,22 @@ struct ResultRowView
 class ResultRowsSource final : public ListSource
 {
 public:
-    ResultRowsSource(QString header, QList<ResultRowView> rows);
+    ResultRowsSource(QString header, const QList<ResultRowView> &rows);
+    // The list's own texts and marks, one mark per text. Taking them costs
+    // the caller nothing (they are shared until either side changes), which
+    // is what lets the window hand a million rows to an export at once.
+    ResultRowsSource(QString header, QStringList texts, QList<bool> checked);
 
     int columnCount() const override { return 1; }
     QString headerText(int column) const override;
-    int rowCount() const override { return int(m_rows.size()); }
+    int rowCount() const override { return int(m_texts.size()); }
     QString cellText(int row, int column) const override;
-    bool isChecked(int row) const override { return m_rows.at(row).checked; }
+    bool isChecked(int row) const override { return m_checked.at(row); }
 
 private:
     QString m_header;
-    QList<ResultRowView> m_rows;
+    QStringList m_texts;
+    QList<bool> m_checked;
 };
 
 // A list of several columns, for lists other than the results list.

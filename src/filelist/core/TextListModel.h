@@ -49,6 +49,8 @@ public:
     bool isChecked(int row) const;
     bool setChecked(int row, bool checked);
     QStringList texts() const;
+    // One mark per row, in row order.
+    QList<bool> checkedStates() const { return m_checked; }
     bool contains(const QString &text) const;   // exact, case-sensitive
 
     int rowCount(const QModelIndex &parent = {}) const override;
