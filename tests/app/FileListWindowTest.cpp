@@ -170,7 +170,11 @@ void FileListWindowTest::addFiles()
 
 void FileListWindowTest::addAllFilesInFolder()
 {
+    // Written out of order: the scan lists names naturally (f2 before f10,
+    // case ignored), not in the order the file system keeps them.
+    const QString f10 = writeFile(QStringLiteral("tree/f10.txt"));
     const QString a = writeFile(QStringLiteral("tree/a.txt"));
+    const QString f2 = writeFile(QStringLiteral("tree/F2.txt"));
     writeFile(QStringLiteral("tree/b.log"));
     writeFile(QStringLiteral("tree/~skipped.txt"));
     const QString c = writeFile(QStringLiteral("tree/sub/c.txt"));
@@ -198,7 +202,7 @@ void FileListWindowTest::addAllFilesInFolder()
     QVERIFY(waitUntilIdle());
     QCOMPARE(busyChanged.size(), 2);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    QCOMPARE(w.fileList().texts(), QStringList({QStringLiteral("before"), a, c}));
+    QCOMPARE(w.fileList().texts(), QStringList({QStringLiteral("before"), a, f2, f10, c}));
 
     // The typed extension is the next default; a second scan may start while
     // the first runs, and both finish.
