@@ -142,6 +142,12 @@ public:
         return entry;
     }
 
+    bool ready() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return !m_queue.empty() || m_done;
+    }
+
 private:
     static constexpr std::size_t Capacity = 8192;
 
@@ -190,7 +196,7 @@ private:
     filelist::WalkOptions m_options;
     Failures m_failures{*this};
     std::atomic<bool> m_cancel{false};
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_ready, m_space;
     std::deque<counting::PathEntry> m_queue;
     bool m_done = false;
@@ -210,6 +216,9 @@ public:
         , m_separator(nullSeparated ? '\0' : '\n')
     {
     }
+
+    // Whether next() has an entry (or the end) without reading more.
+    bool ready() const { return m_atEnd || m_buffer.indexOf(m_separator, m_position) >= 0; }
 
     // The next entry of the list read from device.
     counting::PathEntry next(QIODevice &device)
@@ -351,6 +360,17 @@ public:
             m_device = &m_file;
             m_reader.emplace(list, m_command.nullSeparated);
         }
+    }
+
+    // Opening the next list may wait (a FIFO without a writer), so only an
+    // entry already read or walked counts as there.
+    bool ready() const override
+    {
+        if (m_walk)
+            return m_walk->ready();
+        if (m_argument < m_command.paths.size())
+            return true;
+        return m_reader && m_reader->ready();
     }
 
     std::unique_ptr<counting::PathSource> folder(const QString &path) override

@@ -40,6 +40,11 @@ class PathSource
 public:
     virtual ~PathSource() = default;
     virtual PathEntry next() = 0;
+    // Whether next() would answer without waiting for input (a pipe, a walk
+    // behind). The run takes paths several at a time, but only those that
+    // are there already: a slow pipe must not hold the paths it did send.
+    // Called under the same rule as next().
+    virtual bool ready() const { return true; }
     // The number of entries when it is known before the run, -1 otherwise;
     // only progress reports use it.
     virtual qint64 sizeHint() const { return -1; }
