@@ -16,6 +16,7 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   libxlsxwriter-dev zlib1g-dev
+  liburing-dev   # batched opens and reads of many small files
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
 )
 test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)

@@ -24,5 +24,11 @@ FileCount countSourceWith(ByteSource &source, const OptionsSource &options, cons
                           const EngineConfig &config);
 FileCount countFileWith(const QString &path, const OptionsSource &options, const CountControl &control,
                         const EngineConfig &config);
+// A regular file opened already, up to size bytes; the descriptor stays open.
+FileCount countOpenFileWith(int fd, std::int64_t size, const OptionsSource &options, const CountControl &control,
+                            const EngineConfig &config);
+// A file read whole into memory, counted where it lies: p[-kernels::kLookBehind
+// .. -1] must be writable (they are overwritten) and p[n .. n + 63] readable.
+FileCount countInPlace(unsigned char *p, std::size_t n, const OptionsSource &options, const CountControl &control);
 
 } // namespace brinmoor::counting

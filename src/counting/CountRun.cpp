@@ -1,6 +1,10 @@
 #include "CountRun.h"
 
+#include "CountEngine.h"
+#include "FileBatch.h"
+#include "FileSource.h"
 #include "LineCounter.h"
+#include "Paths.h"
 #include "ResultRows.h"
 
 #include <QMetaMethod>
@@ -73,6 +77,13 @@ std::uint64_t valueOf(const FileCount &count)
 {
     return count.ok ? std::min(count.lines, MaxLines) + 1 : SlotFailed;
 }
+
+// A path taken from the source, with its place in the run.
+struct Taken
+{
+    qint64 index;
+    QString path;
+};
 
 struct FolderFile
 {
@@ -185,11 +196,14 @@ struct CountRun::Private
     Slot &entryAt(qint64 index) { return ring[std::size_t(index & (Window - 1))]; }
     void startWorkers();
     void work(int worker, bool extra);   // runs on a worker thread
+    void workInBatches(WorkerState &state, const CountControl &control, FileBatchReader &reader);   // on a worker thread
     bool waitForDisk();                  // runs on a worker thread
     void readFromDisk();                 // runs on a worker thread
     void wakeDiskWorkers(bool sourceFinished);   // MULTIPLE THREADS
-    qint64 take(QString &path);      // runs on a worker thread
+    void take(std::vector<Taken> &taken, std::size_t most);   // runs on a worker thread
     FileCount count(const QString &path, const CountControl &control);   // runs on a worker thread
+    FileCount countLoaded(BatchFile &file, const CountControl &control);   // runs on a worker thread
+    void finishFile(const Taken &file, const FileCount &result, const CountControl &control);   // on a worker thread
     void countFolder(Slot &slot, PathSource &files, const CountControl &control);   // runs on a worker thread
     void emitFile(const QString &path, std::uint64_t value, const QString &reason);
     bool deliverFolder(Slot &slot);
@@ -206,7 +220,8 @@ void CountRun::Private::startWorkers()
     // idealThreadCount() honours the CPU affinity mask (taskset, containers);
     // hardware_concurrency() counts every core of the machine.
     const int counting = std::max(1, jobs > 0 ? jobs : QThread::idealThreadCount());
-    int wanted = jobs > 0 ? counting : std::max(counting, DiskWorkers);
+    // Batched reads keep the disk busy from the counting workers alone.
+    int wanted = jobs > 0 || FileBatchReader::available() ? counting : std::max(counting, DiskWorkers);
     if (sizeHint >= 0)
         wanted = int(std::clamp<qint64>(sizeHint, 1, wanted));
     workerStates = std::vector<WorkerState>(std::size_t(wanted));
@@ -216,17 +231,24 @@ void CountRun::Private::startWorkers()
         threads.emplace_back([this, w, counting] { work(w, w >= counting); });
 }
 
-// The next path to count and its index, or -1 when the source is done or
-// the run cancelled. Failures the source reports are put in their slots on
-// the way.
-qint64 CountRun::Private::take(QString &path)
+// Up to `most` paths to count, with their indices: it waits for the first,
+// then takes only what the source has ready, so that paths a slow pipe sent
+// are counted while it waits for more. Empty when the source is done or the
+// run cancelled. Failures the source reports are put in their slots on the
+// way.
+void CountRun::Private::take(std::vector<Taken> &taken, std::size_t most)
 {
+    taken.clear();
     std::lock_guard sourceLock(sourceMutex);
     for (;;) {
         if (sourceDone || cancelFlag.load())
-            return -1;
+            return;
+        if (!taken.empty() && (taken.size() >= most || !source->ready()))
+            return;
         const qint64 index = pulled.load(std::memory_order_relaxed);
         if (index - delivered.load(std::memory_order_acquire) >= Window) {
+            if (!taken.empty())
+                return;
             // Full: make sure the owner comes by soon, then wait for it.
             postDelivery();
             std::unique_lock lock(roomMutex);
@@ -245,12 +267,12 @@ qint64 CountRun::Private::take(QString &path)
         case PathEntry::Kind::End:
             sourceDone = true;
             wakeDiskWorkers(true);
-            return -1;
+            return;
         case PathEntry::Kind::Fatal:
             sourceDone = true;
             fatalReason = entry.reason;
             wakeDiskWorkers(true);
-            return -1;
+            return;
         case PathEntry::Kind::Failure: {
             Slot &failed = entryAt(index);
             failed.path = std::move(entry.path);
@@ -261,9 +283,9 @@ qint64 CountRun::Private::take(QString &path)
         }
         case PathEntry::Kind::Path:
             entryAt(index).path = entry.path;
-            path = std::move(entry.path);
+            taken.push_back({index, std::move(entry.path)});
             pulled.store(index + 1, std::memory_order_relaxed);
-            return index;
+            continue;
         }
     }
 }
@@ -283,37 +305,27 @@ void CountRun::Private::work(int worker, bool extra)
     }
 #endif
     WorkerState &state = workerStates[std::size_t(worker)];
-    const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, &state.waitedForDisk};
-    QString path;
-    while (!cancelFlag.load()) {
-        if (extra && !waitForDisk())
-            break;
-        const qint64 i = take(path);
-        if (i < 0)
-            break;
-        state.linesReached.store(0);
-        state.index.store(i, std::memory_order_release);
-        const FileCount result = count(path, control);
-        if (state.waitedForDisk.exchange(false, std::memory_order_relaxed))
-            readFromDisk();
-        if (result.cancelled)
-            break;
-        Slot &done = entryAt(i);
-        std::unique_ptr<PathSource> files;
-        if (result.folder) {
-            try {
-                files = source->folder(path);
-            } catch (const std::exception &e) {
-                done.reason = QString::fromLocal8Bit(e.what());
-            }
+    if (const std::unique_ptr<FileBatchReader> reader = extra ? nullptr : FileBatchReader::create()) {
+        const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, nullptr};
+        workInBatches(state, control, *reader);
+    } else {
+        const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, &state.waitedForDisk};
+        std::vector<Taken> taken;
+        while (!cancelFlag.load()) {
+            if (extra && !waitForDisk())
+                break;
+            take(taken, 1);
+            if (taken.empty())
+                break;
+            state.linesReached.store(0);
+            state.index.store(taken.front().index, std::memory_order_release);
+            const FileCount result = count(taken.front().path, control);
+            if (state.waitedForDisk.exchange(false, std::memory_order_relaxed))
+                readFromDisk();
+            if (result.cancelled)
+                break;
+            finishFile(taken.front(), result, control);
         }
-        if (files) {
-            countFolder(done, *files, control);
-            continue;
-        }
-        if (!result.ok && done.reason.isNull())
-            done.reason = result.error;
-        done.result.store(valueOf(result), std::memory_order_release);
     }
     state.index.store(-1);
     if (workersLeft.fetch_sub(1) == 1) {
@@ -322,6 +334,61 @@ void CountRun::Private::work(int worker, bool extra)
             deliver();
         }, Qt::QueuedConnection);
     }
+}
+
+// Paths a batch at a time: the reader opens and reads the batch's small
+// files together, then they are counted where they lie, one after the
+// other.
+void CountRun::Private::workInBatches(WorkerState &state, const CountControl &control, FileBatchReader &reader)
+{
+    std::vector<Taken> taken;
+    std::vector<BatchFile> files;
+    while (!cancelFlag.load()) {
+        take(taken, FileBatchReader::MaxFiles);
+        if (taken.empty())
+            break;
+        files.assign(taken.size(), BatchFile{});
+        for (std::size_t k = 0; k < taken.size(); ++k)
+            files[k].native = nativePath(taken[k].path);
+        reader.load(files);
+        bool cancelled = false;
+        for (std::size_t k = 0; k < taken.size(); ++k) {
+            BatchFile &file = files[k];
+            if (!cancelled) {
+                state.linesReached.store(0);
+                state.index.store(taken[k].index, std::memory_order_release);
+                const FileCount result = countLoaded(file, control);
+                cancelled = result.cancelled;
+                if (!cancelled)
+                    finishFile(taken[k], result, control);
+            }
+            // Large files the reader left open, also those a cancel skips.
+            if (file.fd >= 0)
+                ::close(file.fd);
+        }
+    }
+}
+
+// What became of a path: its count or failure in its slot, or the files
+// of a folder in its place.
+void CountRun::Private::finishFile(const Taken &file, const FileCount &result, const CountControl &control)
+{
+    Slot &done = entryAt(file.index);
+    std::unique_ptr<PathSource> files;
+    if (result.folder) {
+        try {
+            files = source->folder(file.path);
+        } catch (const std::exception &e) {
+            done.reason = QString::fromLocal8Bit(e.what());
+        }
+    }
+    if (files) {
+        countFolder(done, *files, control);
+        return;
+    }
+    if (!result.ok && done.reason.isNull())
+        done.reason = result.error;
+    done.result.store(valueOf(result), std::memory_order_release);
 }
 
 // A read had to wait for the disk. One such read may be a file the cache
@@ -357,6 +424,26 @@ void CountRun::Private::wakeDiskWorkers(bool sourceFinished)
         noMorePaths.store(true);
     { std::lock_guard lock(diskMutex); }
     disk.notify_all();
+}
+
+FileCount CountRun::Private::countLoaded(BatchFile &file, const CountControl &control)
+{
+    FileCount failed;
+    if (file.error != 0 || !file.regular) {
+        failed.folder = file.error == 0 && file.folder;
+        failed.error = file.error != 0 ? describeErrno(file.error)
+                       : failed.folder ? describeErrno(EISDIR)
+                                       : notARegularFile();
+        return failed;
+    }
+    try {
+        if (file.data)
+            return countInPlace(file.data, std::size_t(file.got), *options, control);
+        return countOpenFileWith(file.fd, file.size, *options, control, {});
+    } catch (const std::exception &e) {
+        failed.error = QString::fromLocal8Bit(e.what());
+        return failed;
+    }
 }
 
 FileCount CountRun::Private::count(const QString &path, const CountControl &control)

@@ -23,6 +23,11 @@ QString describeErrno(int error)
     return QString::fromStdString(std::generic_category().message(error));
 }
 
+QString notARegularFile()
+{
+    return QStringLiteral("Not a regular file");
+}
+
 FileRangeSource::FileRangeSource(int fd, std::int64_t begin, std::int64_t end, std::atomic<bool> *waitedForDisk)
     : m_fd(fd)
     , m_position(begin)
@@ -86,7 +91,7 @@ OpenFile::OpenFile(const QString &path)
         m_error = describeErrno(EISDIR);
         m_folder = true;
     } else if (!S_ISREG(info.st_mode)) {
-        m_error = QStringLiteral("Not a regular file");
+        m_error = notARegularFile();
     } else {
         m_size = info.st_size;
 #ifdef POSIX_FADV_SEQUENTIAL

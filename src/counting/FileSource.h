@@ -55,5 +55,7 @@ private:
 };
 
 QString describeErrno(int error);
+// Why a FIFO, a device or a socket is not counted.
+QString notARegularFile();
 
 } // namespace brinmoor::counting

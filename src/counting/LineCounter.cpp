@@ -114,15 +114,28 @@ FileCount countFileWith(const QString &path, const OptionsSource &options, const
         failed.folder = file.isFolder();
         return failed;
     }
-    if (config.splitThreshold > 0 && file.size() >= config.splitThreshold) {
-        const std::int64_t split = findSplit(file.fd(), file.size());
+    return countOpenFileWith(file.fd(), file.size(), options, control, config);
+}
+
+FileCount countOpenFileWith(int fd, std::int64_t size, const OptionsSource &options, const CountControl &control,
+                            const EngineConfig &config)
+{
+    if (config.splitThreshold > 0 && size >= config.splitThreshold) {
+        const std::int64_t split = findSplit(fd, size);
         if (split > 0)
-            return countSplit(file.fd(), split, file.size(), options, control, config);
+            return countSplit(fd, split, size, options, control, config);
     }
     // Up to the size the file had when it was opened: a file that grows
     // while it is read (a log being written) still ends.
-    FileRangeSource source(file.fd(), 0, file.size(), control.waitedForDisk);
+    FileRangeSource source(fd, 0, size, control.waitedForDisk);
     return countSourceWith(source, options, control, config);
+}
+
+FileCount countInPlace(unsigned char *p, std::size_t n, const OptionsSource &options, const CountControl &control)
+{
+    const EngineConfig config;
+    StreamCounter counter(kernelOf(config), config.blockSize, StreamCounter::Start::FileStart);
+    return counter.runInPlace(p, n, options, progressTo(control.linesReached));
 }
 
 FileCount countSource(ByteSource &source, const OptionsSource &options, const CountControl &control)

@@ -172,20 +172,8 @@ FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, c
         if (n == 0)
             break;
 
-        std::size_t skip = 0;
         if (first && m_start == Start::FileStart) {
-            const unsigned char *d = data();
-            if (n >= 3 && d[0] == 0xEF && d[1] == 0xBB && d[2] == 0xBF) {
-                skip = 3;
-            } else if (n >= 2 && d[0] == 0xFF && d[1] == 0xFE) {
-                skip = 2;
-                m_encoding = Encoding::Utf16LE;
-                m_decoder = decoderFor(QStringConverter::Utf16LE);
-            } else if (n >= 2 && d[0] == 0xFE && d[1] == 0xFF) {
-                skip = 2;
-                m_encoding = Encoding::Utf16BE;
-                m_decoder = decoderFor(QStringConverter::Utf16BE);
-            }
+            const std::size_t skip = takeByteOrderMark(data(), n);
             // Drop the mark so the look-behind never sees it.
             std::memmove(data(), data() + skip, n - skip);
             n -= skip;
@@ -211,6 +199,50 @@ FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, c
     if (progress)
         progress(m_linesPassed);
     return {true, false, m_lines, {}};
+}
+
+FileCount StreamCounter::runInPlace(unsigned char *p, std::size_t n, const OptionsSource &options,
+                                    const std::function<void(std::uint64_t)> &progress)
+{
+    m_trackPassed = bool(progress);
+    useOptions(options.current());
+    // The whole stream is one block: what lies before it is the start.
+    std::memset(p - kernels::kLookBehind, '\n', kernels::kLookBehind);
+    if (m_start == Start::FileStart) {
+        const std::size_t skip = takeByteOrderMark(p, n);
+        std::memset(p, '\n', skip);   // the look-behind never sees the mark
+        p += skip;
+        n -= skip;
+    }
+    if (m_encoding == Encoding::Bytes) {
+        countBytes(p, n);
+        if (n > 0)
+            m_lastByte = p[n - 1];
+        finishBytes();
+    } else {
+        countText(reinterpret_cast<const char *>(p), n);
+        finishText();
+    }
+    if (progress)
+        progress(m_linesPassed);
+    return {true, false, m_lines, {}};
+}
+
+std::size_t StreamCounter::takeByteOrderMark(const unsigned char *d, std::size_t n)
+{
+    if (n >= 3 && d[0] == 0xEF && d[1] == 0xBB && d[2] == 0xBF)
+        return 3;
+    if (n >= 2 && d[0] == 0xFF && d[1] == 0xFE) {
+        m_encoding = Encoding::Utf16LE;
+        m_decoder = decoderFor(QStringConverter::Utf16LE);
+        return 2;
+    }
+    if (n >= 2 && d[0] == 0xFE && d[1] == 0xFF) {
+        m_encoding = Encoding::Utf16BE;
+        m_decoder = decoderFor(QStringConverter::Utf16BE);
+        return 2;
+    }
+    return 0;
 }
 
 void StreamCounter::countBytes(const unsigned char *p, std::size_t n)

@@ -37,8 +37,17 @@ public:
     FileCount run(ByteSource &source, const OptionsSource &options, const std::atomic<bool> *cancel,
                   const std::function<void(std::uint64_t)> &progress);
 
+    // The same for a stream read whole into memory, counted where it lies:
+    // p[-kLookBehind .. -1] must be writable and p[n .. n + 63] readable.
+    FileCount runInPlace(unsigned char *p, std::size_t n, const OptionsSource &options,
+                         const std::function<void(std::uint64_t)> &progress);
+
 private:
     enum class Encoding { Bytes, Utf16LE, Utf16BE };
+
+    // The length of the byte-order mark at d (0 without one); a UTF-16 mark
+    // switches the counter to that encoding.
+    std::size_t takeByteOrderMark(const unsigned char *d, std::size_t n);
 
     void useOptions(std::shared_ptr<const PreparedOptions> options);
     unsigned char *data() { return m_buffer.get() + m_pad; }

@@ -18,6 +18,7 @@
 
 #ifdef __linux__
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -32,6 +33,7 @@ struct Recorder
     QList<int> counted;             // indices of fileCounted
     QList<quint64> countedLines;
     QList<QPair<int, QString>> failed;
+    QStringList reasons;
     QList<quint64> totals;
     QList<bool> finished;
     int progress = 0;
@@ -44,7 +46,10 @@ struct Recorder
             countedLines << n;
         });
         QObject::connect(&run, &CountRun::fileFailed, &run,
-                         [this](int i, const QString &p, const QString &) { failed << qMakePair(i, p); });
+                         [this](int i, const QString &p, const QString &why) {
+                             failed << qMakePair(i, p);
+                             reasons << why;
+                         });
         QObject::connect(&run, &CountRun::totalCounted, &run, [this](quint64 t) { totals << t; });
         QObject::connect(&run, &CountRun::finished, &run, [this](bool c) { finished << c; });
         QObject::connect(&run, &CountRun::progress, &run, [this] { ++progress; });
@@ -179,7 +184,9 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     // Rows, counts and failures arrive in list order; an empty file and a
-    // duplicate get their rows; a missing file fails and the run goes on.
+    // duplicate get their rows; what cannot be counted fails with its reason
+    // and the run goes on. A file larger than a batch reads whole and one
+    // with a byte-order mark count as any other.
     void bothModesKeepListOrder_data()
     {
         QTest::addColumn<bool>("separate");
@@ -193,7 +200,11 @@ private slots:
         const QString empty = write("empty.txt", "");
         const QString missing = m_dir.filePath("missing.txt");
         const QString b = write("b.txt", "x\ny");
-        const QStringList paths{a, empty, missing, a, b};
+        const QString big = write("big.txt", QByteArray("line\n").repeated(100000));
+        const QString marked = write("marked.txt", "\xEF\xBB\xBF\nx");
+        const QString fifo = m_dir.filePath("fifo");
+        QVERIFY(QFile::exists(fifo) || ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QStringList paths{a, empty, missing, a, b, m_dir.path(), big, fifo, marked};
 
         CountRun run(paths, separate ? CountMode::Separate : CountMode::OneTotal, plain());
         run.setJobs(2);
@@ -201,15 +212,17 @@ private slots:
         rec.attach(run);
         QVERIFY(runToEnd(run));
 
-        QCOMPARE(rec.counted, (QList<int>{0, 1, 3, 4}));
-        QCOMPARE(rec.countedLines, (QList<quint64>{3, 0, 3, 2}));
-        QCOMPARE(rec.failed, (QList<QPair<int, QString>>{{2, missing}}));
-        QCOMPARE(rec.totals, QList<quint64>{8});
+        QCOMPARE(rec.counted, (QList<int>{0, 1, 3, 4, 6, 8}));
+        QCOMPARE(rec.countedLines, (QList<quint64>{3, 0, 3, 2, 100000, 2}));
+        QCOMPARE(rec.failed, (QList<QPair<int, QString>>{{2, missing}, {5, m_dir.path()}, {7, fifo}}));
+        QCOMPARE(rec.reasons, (QStringList{"No such file or directory", "Is a directory", "Not a regular file"}));
+        QCOMPARE(rec.totals, QList<quint64>{100010});
         QCOMPARE(rec.finished, QList<bool>{false});
         if (separate)
-            QCOMPARE(rec.rows, (QStringList{fileRow(3, a), fileRow(0, empty), fileRow(3, a), fileRow(2, b)}));
+            QCOMPARE(rec.rows, (QStringList{fileRow(3, a), fileRow(0, empty), fileRow(3, a), fileRow(2, b),
+                                             fileRow(100000, big), fileRow(2, marked)}));
         else
-            QCOMPARE(rec.rows, QStringList{totalRow(8)});
+            QCOMPARE(rec.rows, QStringList{totalRow(100010)});
         QVERIFY(!run.isRunning());
     }
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace brinmoor::counting {
+
+// One file of a batch: the path going in, what became of it coming out.
+struct BatchFile
+{
+    QByteArray native;              // the path's bytes, as the file system names it
+
+    int error = 0;                  // errno of the step that failed; 0 when it went well
+    bool folder = false;
+    bool regular = false;
+    std::int64_t size = 0;          // of a regular file, from the look-up that found it regular
+    // A regular file read whole: its bytes, with room to write kLookBehind
+    // bytes before them and 64 readable bytes after (see countInPlace).
+    unsigned char *data = nullptr;
+    std::int64_t got = 0;           // bytes read into data (fewer than size if it shrank)
+    // A regular file too large to be read with the batch, left open for
+    // the caller to read and close.
+    int fd = -1;
+};
+
+// Opens, looks up and reads many small files with a few system calls in
+// all rather than four per file: the kernel works through a whole batch of
+// opens, then of look-ups, then of reads and closes, at one entry each. The
+// per-call cost is a good part of the time a small file takes. When the
+// files are not cached, a batch also keeps the disk busy with many requests
+// at once, from a single thread.
+//
+// One reader per thread; only that thread may use it.
+class FileBatchReader
+{
+public:
+    // How many files load() takes at most, and the largest file it reads.
+    static constexpr std::size_t MaxFiles = 64;
+    static constexpr std::int64_t MaxFileSize = 128 * 1024;
+
+    // Null where the system cannot batch (an old kernel, a sandbox that
+    // forbids it, BRINMOOR_READER=threads in the environment): the caller
+    // then opens and reads file by file.
+    static std::unique_ptr<FileBatchReader> create();
+    // Whether create() can succeed here; decided once per process.
+    static bool available();
+
+    virtual ~FileBatchReader() = default;
+    // Fills in every file's outcome. The data stays valid until the next
+    // load() or the reader's end. A folder, a file that is not regular or one
+    // that failed is closed already; a large regular file is left open (fd).
+    virtual void load(std::vector<BatchFile> &files) = 0;
+};
+
+} // namespace brinmoor::counting

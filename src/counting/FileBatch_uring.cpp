@@ -1,0 +1,263 @@
+#include "FileBatch.h"
+
+#include "kernels/Kernels.h"
+
+#include <liburing.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brinmoor::counting {
+
+namespace {
+
+// A read and a close per file at most are in flight at once.
+constexpr unsigned RingEntries = 2 * FileBatchReader::MaxFiles;
+// Where the files of one batch are read to: most batches of small files
+// fit; a file that does not is left open for the caller instead.
+constexpr std::size_t ArenaSize = std::size_t{2} << 20;
+// Before each file's bytes the counter's look-behind; after them the bytes
+// the kernels may read past the end.
+constexpr std::size_t Before = kernels::kLookBehind;
+constexpr std::size_t After = 64;
+
+enum Step : std::uint64_t { Open, LookUp, Read, Close };
+
+std::uint64_t tag(std::size_t file, Step step)
+{
+    return std::uint64_t(file) << 2 | step;
+}
+
+bool forcedToThreads()
+{
+    const char *reader = std::getenv("BRINMOOR_READER");
+    return reader && std::strcmp(reader, "threads") == 0;
+}
+
+class RingReader final : public FileBatchReader
+{
+public:
+    static std::unique_ptr<RingReader> make()
+    {
+        std::unique_ptr<RingReader> reader(new RingReader);
+        return reader->init() ? std::move(reader) : nullptr;
+    }
+
+    ~RingReader() override
+    {
+        if (m_ringReady)
+            io_uring_queue_exit(&m_ring);
+        std::free(m_arena);
+    }
+
+    void load(std::vector<BatchFile> &files) override
+    {
+        const std::size_t n = std::min(files.size(), MaxFiles);
+        for (std::size_t k = 0; k < n; ++k) {
+            BatchFile &file = files[k];
+            // O_NONBLOCK: opening a FIFO without a writer must not hang.
+            io_uring_prep_openat(sqe(tag(k, Open)), AT_FDCWD, file.native.constData(),
+                                 O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
+        }
+        complete(n, [&](std::size_t k, Step, int result) {
+            if (result >= 0)
+                files[k].fd = result;
+            else
+                files[k].error = -result;
+        });
+
+        unsigned queued = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (files[k].fd < 0)
+                continue;
+            io_uring_prep_statx(sqe(tag(k, LookUp)), files[k].fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT,
+                                STATX_TYPE | STATX_SIZE, &m_stats[k]);
+            ++queued;
+        }
+        complete(queued, [&](std::size_t k, Step, int result) {
+            BatchFile &file = files[k];
+            if (result < 0) {
+                file.error = -result;
+                return;
+            }
+            file.folder = S_ISDIR(m_stats[k].stx_mode);
+            file.regular = S_ISREG(m_stats[k].stx_mode);
+            file.size = std::int64_t(m_stats[k].stx_size);
+        });
+
+        // The small regular files are read whole, each followed by its
+        // close; everything else that is not the caller's to read is
+        // closed.
+        queued = 0;
+        std::size_t used = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            BatchFile &file = files[k];
+            if (file.fd < 0)
+                continue;
+            const bool failed = file.error != 0 || !file.regular;
+            if (!failed) {
+                const std::size_t room = Before + std::size_t(file.size) + After;
+                if (file.size > MaxFileSize || used + room > ArenaSize)
+                    continue;   // the caller reads it
+                file.data = m_arena + used + Before;
+                used += (room + 63) & ~std::size_t{63};
+                if (file.size > 0) {
+                    io_uring_sqe *read = sqe(tag(k, Read));
+                    io_uring_prep_read(read, file.fd, file.data, unsigned(file.size), 0);
+                    // A failed or short read cancels the close, so the
+                    // file can still be read another way.
+                    read->flags |= IOSQE_IO_LINK;
+                    ++queued;
+                }
+            }
+            io_uring_prep_close(sqe(tag(k, Close)), file.fd);
+            ++queued;
+        }
+        complete(queued, [&](std::size_t k, Step step, int result) {
+            BatchFile &file = files[k];
+            if (step == Close) {
+                if (result != -ECANCELED)
+                    file.fd = -1;   // closed, whatever close() said: it is gone either way
+                return;
+            }
+            if (result >= 0)
+                file.got = result;
+            else
+                file.error = -result;
+        });
+
+        for (std::size_t k = 0; k < n; ++k)
+            settle(files[k]);
+    }
+
+private:
+    RingReader() = default;
+
+    bool init()
+    {
+        if (forcedToThreads())
+            return false;
+        // One thread submits and reaps, so the kernel may run the
+        // completions when that thread asks for them rather than
+        // interrupting it.
+        io_uring_params params{};
+        // SUBMIT_ALL: an entry the kernel refuses gets its own failed
+        // completion instead of stopping the batch behind it.
+        params.flags = IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN | IORING_SETUP_SUBMIT_ALL;
+        int rc = io_uring_queue_init_params(RingEntries, &m_ring, &params);
+        if (rc == -EINVAL) {   // a kernel older than these flags
+            params = {};
+            rc = io_uring_queue_init_params(RingEntries, &m_ring, &params);
+        }
+        if (rc < 0)
+            return false;
+        m_ringReady = true;
+        io_uring_probe *probe = io_uring_get_probe_ring(&m_ring);
+        const bool supported = probe && io_uring_opcode_supported(probe, IORING_OP_OPENAT)
+            && io_uring_opcode_supported(probe, IORING_OP_STATX) && io_uring_opcode_supported(probe, IORING_OP_READ)
+            && io_uring_opcode_supported(probe, IORING_OP_CLOSE);
+        if (probe)
+            io_uring_free_probe(probe);
+        if (!supported)
+            return false;
+        m_arena = static_cast<unsigned char *>(std::aligned_alloc(4096, ArenaSize));
+        return m_arena != nullptr;
+    }
+
+    io_uring_sqe *sqe(std::uint64_t userData)
+    {
+        // The ring has room for a whole batch: there is always an entry.
+        io_uring_sqe *entry = io_uring_get_sqe(&m_ring);
+        io_uring_sqe_set_data64(entry, userData);
+        return entry;
+    }
+
+    // Submits what is queued and hands every one of the `expected`
+    // completions to onResult.
+    template <typename F>
+    void complete(unsigned expected, F &&onResult)
+    {
+        if (expected == 0)
+            return;
+        for (int attempt = 0; io_uring_sq_ready(&m_ring) > 0; ++attempt) {
+            const int rc = io_uring_submit_and_wait(&m_ring, expected);
+            if (rc >= 0 || rc == -EINTR)
+                continue;
+            // Short of kernel memory for a moment: wait a little.
+            if ((rc == -EAGAIN || rc == -ENOMEM || rc == -EBUSY) && attempt < 1000) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            // Entries that cannot be submitted would leave buffers the
+            // kernel may still write to: there is no safe way on.
+            std::fprintf(stderr, "io_uring submission failed: %s\n", std::strerror(-rc));
+            std::abort();
+        }
+        for (unsigned seen = 0; seen < expected;) {
+            io_uring_cqe *cqe = nullptr;
+            const int rc = io_uring_wait_cqe(&m_ring, &cqe);
+            if (rc == -EINTR)
+                continue;
+            if (rc < 0) {
+                std::fprintf(stderr, "io_uring completion failed: %s\n", std::strerror(-rc));
+                std::abort();
+            }
+            const std::uint64_t data = io_uring_cqe_get_data64(cqe);
+            const int result = cqe->res;
+            io_uring_cqe_seen(&m_ring, cqe);
+            ++seen;
+            onResult(std::size_t(data >> 2), Step(data & 3), result);
+        }
+    }
+
+    // What the batch left undone: a file whose close was cancelled because
+    // its read failed or came up short is still open.
+    static void settle(BatchFile &file)
+    {
+        if (file.fd < 0)
+            return;
+        if (file.data && file.error == EAGAIN) {
+            // The file system would not read without blocking here: the
+            // caller reads it the ordinary way.
+            file.error = 0;
+            file.data = nullptr;
+            file.got = 0;
+            return;
+        }
+        if (file.data || file.error != 0 || !file.regular) {
+            // Read short (the file shrank: what was read is the file) or
+            // failed: either way done with.
+            ::close(file.fd);
+            file.fd = -1;
+        }
+    }
+
+    io_uring m_ring{};
+    bool m_ringReady = false;
+    unsigned char *m_arena = nullptr;
+    struct statx m_stats[MaxFiles]{};
+};
+
+} // namespace
+
+std::unique_ptr<FileBatchReader> FileBatchReader::create()
+{
+    if (!available())
+        return nullptr;
+    return RingReader::make();
+}
+
+bool FileBatchReader::available()
+{
+    static const bool works = RingReader::make() != nullptr;
+    return works;
+}
+
+} // namespace brinmoor::counting
