@@ -27,12 +27,13 @@ files=$(tr -cd '\0' <"$list" | wc -c)
 
 # Commands as hyperfine runs them (-N: no shell between, so the
 # figures hold no shell start-up); names for the table.
-names=(limit2 limit16 rg list dir sep)
+names=(limit2 limit16 rg list threads dir sep)
 declare -A cmd=(
   [limit2]="$limit 2 $list"
   [limit16]="$limit 16 $list"
   [rg]="rg -uuu -c '' $tree"
   [list]="$count -0 --files-from $list"
+  [threads]="env BRINMOOR_READER=threads $count -0 --files-from $list"
   [dir]="$count $tree"
   [sep]="$count -s $tree"
 )
@@ -41,6 +42,7 @@ declare -A shown=(
   [limit16]="\`bench-read-limit 16 LIST\` (the same with 16 threads)"
   [rg]="\`rg -uuu -c '' DIR\` (every file, as the list)"
   [list]="\`brinmoor-count -0 --files-from LIST\`"
+  [threads]="\`BRINMOOR_READER=threads brinmoor-count -0 --files-from LIST\` (file by file, without io_uring)"
   [dir]="\`brinmoor-count DIR\` (walk included)"
   [sep]="\`brinmoor-count -s DIR\`"
 )
@@ -70,12 +72,12 @@ measure() {  # PREPARE RUNS ARRAY_NAME NAME... -> ARRAY[NAME]=median seconds
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 measure "$warm_prep" "$runs" warm "${names[@]}"
-measure "$cold_prep" "$cold_runs" cold limit2 limit16 rg list dir
+measure "$cold_prep" "$cold_runs" cold limit2 limit16 rg list threads dir
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # System calls per file (strace -c -f counts every thread), the cache warm.
 declare -A calls
-for name in limit2 rg list dir; do
+for name in limit2 rg list threads dir; do
   eval "$warm_prep"
   eval "strace -c -f -o '$work/strace' ${cmd[$name]}" >/dev/null 2>&1 || true
   total=$(awk '$NF == "total" {print $4}' "$work/strace")
@@ -108,13 +110,14 @@ Tree: \`$tree\` ($files files, from Debian's linux-source-6.1); LIST is \`find D
 Medians of hyperfine -N: warm, $runs runs with the page cache filled before each (\`xargs -0 -P2 cat\`);
 cold, $cold_runs runs after \`sync; echo 3 >/proc/sys/vm/drop_caches\` before each. Warm ratios are to the
 read limit with 2 threads, cold ratios to the better of its two cold figures ($best_cold s). System calls
-per file: \`strace -c -f\`, all calls of the run over the $files files, warm. Machine: $(nproc) cores,
+per file: \`strace -c -f\`, all calls of the run over the $files files, warm (with io_uring one
+\`io_uring_enter\` does the opens, look-ups, reads or closes of up to 64 files). Machine: $(nproc) cores,
 shared; load average $load_before before, $load_after after. brinmoor-count printed: \`$total\`
 (DIR leaves out dot-files and names beginning with "~", as the folder scan does).
 
 | command | warm (s) | warm ratio | cold (s) | cold ratio | system calls per file |
 | --- | ---: | ---: | ---: | ---: | ---: |
-$(for name in limit2 limit16 rg list dir sep; do row "$name"; done)
+$(for name in limit2 limit16 rg list threads dir sep; do row "$name"; done)
 
 Targets: LIST warm ≤ 1.2, DIR warm ≤ 1.3, cold ≤ 1.1 and ahead of rg. brinmoor-count against rg:
 warm $(ratio "${warm[dir]}" "${warm[rg]}")×, cold $(ratio "${cold[dir]}" "${cold[rg]}")× (DIR).

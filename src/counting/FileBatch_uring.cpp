@@ -83,6 +83,14 @@ public:
         }
         complete(queued, [&](std::size_t k, Step, int result) {
             BatchFile &file = files[k];
+            struct stat status {};
+            if (result == -ENOENT) {
+                // A kernel that looks up the empty path instead of the
+                // descriptor: ask the descriptor itself.
+                result = ::fstat(file.fd, &status) == 0 ? 0 : -errno;
+                m_stats[k].stx_mode = std::uint16_t(status.st_mode);
+                m_stats[k].stx_size = std::uint64_t(status.st_size);
+            }
             if (result < 0) {
                 file.error = -result;
                 return;
