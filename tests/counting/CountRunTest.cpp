@@ -275,8 +275,9 @@ private slots:
         QCOMPARE(rec.rows.last(), fileRow(299 % 7 + 1, paths.last()));
     }
 
-    // Files the cache does not hold call in the extra workers of a run
-    // with the default number: the rows still come out whole and in order.
+    // Files the cache does not hold wait for the disk in a batch, or call
+    // in the extra workers when read file by file: the rows still come out
+    // whole and in order.
     void uncachedFilesKeepOrder()
     {
         const QStringList paths = smallFiles(300);
