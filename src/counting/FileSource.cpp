@@ -12,9 +12,6 @@
 
 namespace brinmoor::counting {
 
-namespace {
-constexpr std::int64_t SequentialHintSize = std::int64_t{1} << 20;
-}
 
 QString describeErrno(int error)
 {
@@ -94,12 +91,6 @@ OpenFile::OpenFile(const QString &path)
         m_error = notARegularFile();
     } else {
         m_size = info.st_size;
-#ifdef POSIX_FADV_SEQUENTIAL
-        // A larger read-ahead pays only for files that take many reads; for
-        // the rest it is one more system call per file.
-        if (m_size >= SequentialHintSize)
-            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
         return;
     }
     ::close(m_fd);
