@@ -201,11 +201,6 @@ QString cleanFolderPath(const QString &path)
 
 // The folder path with the separator that names below it follow: "/" is
 // its own, so a root gives "/a.txt".
-std::string withSeparator(const std::string &folder)
-{
-    return folder == "/" ? folder : folder + '/';
-}
-
 QString withSeparator(const QString &folder)
 {
     return folder == u"/" ? folder : folder + u'/';
@@ -303,29 +298,31 @@ private:
             }
         }
 
-        std::vector<std::string_view> kept = names(m_files);
-        files.reserve(files.size() + qsizetype(kept.size()));
-        if (m_order.sortAscii(kept)) {
-            for (const std::string_view name : kept)
+        names(m_files, m_sorted);
+        files.reserve(files.size() + qsizetype(m_sorted.size()));
+        if (m_order.sortAscii(m_sorted)) {
+            for (const std::string_view name : m_sorted)
                 files.append(joined(nativePrefix, name));
         } else {
-            for (const QString &name : decodedAndSorted(kept))
+            for (const QString &name : decodedAndSorted(m_sorted))
                 files.append(nativePrefix + name);
         }
 
-        std::vector<std::string_view> below = names(m_folders);
-        const std::string prefix = withSeparator(path);
+        names(m_folders, m_sorted);
         const auto queue = [&](std::string_view name) {
             std::string folder;
-            folder.reserve(prefix.size() + name.size());
-            m_waiting.push_back(std::move(folder.append(prefix).append(name)));
+            folder.reserve(path.size() + 1 + name.size());
+            folder.append(path);
+            if (path != "/")
+                folder.push_back('/');
+            m_waiting.push_back(std::move(folder.append(name)));
         };
-        if (m_order.sortAscii(below)) {
-            for (const std::string_view name : below)
+        if (m_order.sortAscii(m_sorted)) {
+            for (const std::string_view name : m_sorted)
                 queue(name);
         } else {
             // Back to the name's bytes: pathFromNative's round trip is exact.
-            for (const QString &name : decodedAndSorted(below))
+            for (const QString &name : decodedAndSorted(m_sorted))
                 queue(nativePath(name).toStdString());
         }
     }
@@ -365,13 +362,11 @@ private:
         return span;
     }
 
-    std::vector<std::string_view> names(const std::vector<NameSpan> &spans) const
+    void names(const std::vector<NameSpan> &spans, std::vector<std::string_view> &views) const
     {
-        std::vector<std::string_view> views;
-        views.reserve(spans.size());
+        views.clear();
         for (const NameSpan &span : spans)
             views.push_back(std::string_view(m_names).substr(span.offset, span.size));
-        return views;
     }
 
     // Names the ASCII way cannot sort, as text in natural order.
@@ -428,11 +423,13 @@ private:
     std::deque<std::string> m_waiting;
     std::unordered_set<FolderId, FolderIdHash> m_seen;
     // The folder being listed: its entries as the system gives them, then
-    // the names kept, end to end, and where each file's and sub-folder's lies.
+    // the names kept, end to end, where each file's and sub-folder's lies,
+    // and the ones being sorted (kept to reuse the memory).
     std::unique_ptr<std::uint64_t[]> m_entries;
     std::string m_names;
     std::vector<NameSpan> m_files;
     std::vector<NameSpan> m_folders;
+    std::vector<std::string_view> m_sorted;
 };
 
 FolderWalker::FolderWalker(const QString &folder, const WalkOptions &options)

@@ -119,10 +119,11 @@ bool NaturalOrder::appendKey(const Char *name, std::size_t size) const
 }
 
 // The ASCII way: one key per name, then the sort compares bytes, most
-// often only the first eight as one number. Names with equal keys keep
-// their code units' order.
+// often only the first eight as one number; names with equal keys keep
+// their code units' order. Leaves the order in m_keyed; false when a name
+// is not for this way.
 template <typename Name, typename View>
-bool NaturalOrder::sortByKeys(std::vector<Name> &names, View view) const
+bool NaturalOrder::sortKeys(const std::vector<Name> &names, View view) const
 {
     if (!m_asciiRanks)
         return false;
@@ -148,11 +149,6 @@ bool NaturalOrder::sortByKeys(std::vector<Name> &names, View view) const
         const int byKey = keys.substr(a.offset, a.size).compare(keys.substr(b.offset, b.size));
         return byKey != 0 ? byKey < 0 : view(names[a.index]) < view(names[b.index]);
     });
-    std::vector<Name> sorted;
-    sorted.reserve(names.size());
-    for (const Keyed &keyed : m_keyed)
-        sorted.push_back(std::move(names[keyed.index]));
-    names = std::move(sorted);
     return true;
 }
 
@@ -160,16 +156,29 @@ void NaturalOrder::sort(std::vector<QString> &names) const
 {
     if (names.size() < 2)
         return;
-    if (!sortByKeys(names, [](const QString &name) {
-            return std::u16string_view(reinterpret_cast<const char16_t *>(name.constData()), std::size_t(name.size()));
-        }))
+    const auto view = [](const QString &name) {
+        return std::u16string_view(reinterpret_cast<const char16_t *>(name.constData()), std::size_t(name.size()));
+    };
+    if (!sortKeys(names, view)) {
         sortByCollator(names);
+        return;
+    }
+    std::vector<QString> sorted;
+    sorted.reserve(names.size());
+    for (const Keyed &keyed : m_keyed)
+        sorted.push_back(std::move(names[keyed.index]));
+    names = std::move(sorted);
 }
 
 bool NaturalOrder::sortAscii(std::vector<std::string_view> &names) const
 {
     // Even one name is looked at: true promises ASCII.
-    return sortByKeys(names, [](std::string_view name) { return name; });
+    if (!sortKeys(names, [](std::string_view name) { return name; }))
+        return false;
+    m_unsorted.assign(names.begin(), names.end());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = m_unsorted[m_keyed[i].index];
+    return true;
 }
 
 void NaturalOrder::sortByCollator(std::vector<QString> &names) const

@@ -34,7 +34,7 @@ public:
 
 private:
     template <typename Name, typename View>
-    bool sortByKeys(std::vector<Name> &names, View view) const;
+    bool sortKeys(const std::vector<Name> &names, View view) const;
     template <typename Char>
     bool appendKey(const Char *name, std::size_t size) const;
 
@@ -55,6 +55,7 @@ private:
     };
     mutable std::string m_keys;
     mutable std::vector<Keyed> m_keyed;
+    mutable std::vector<std::string_view> m_unsorted;
 };
 
 } // namespace brinmoor::filelist
