@@ -198,6 +198,7 @@ private:
             m_space.wait(lock, [this] { return m_cancel || m_queued < Capacity; });
             m_queued += m_walked.size();
             m_queue.push_back(std::move(m_walked));
+            m_hungry.store(false, std::memory_order_relaxed);
         }
         m_ready.notify_one();
         m_walked = Batch();
@@ -212,7 +213,6 @@ private:
         if (m_queue.empty() && !m_done) {
             m_hungry.store(true, std::memory_order_relaxed);
             m_ready.wait(lock, [this] { return !m_queue.empty() || m_done; });
-            m_hungry.store(false, std::memory_order_relaxed);
         }
         if (m_queue.empty())
             return false;
@@ -243,7 +243,7 @@ private:
     std::deque<Batch> m_queue;
     std::size_t m_queued = 0;
     bool m_done = false;
-    // Set while the consumer waits for a batch.
+    // Set when the consumer found nothing to take, until a batch is queued.
     std::atomic<bool> m_hungry{false};
     std::thread m_thread;
 };
