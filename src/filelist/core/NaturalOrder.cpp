@@ -134,12 +134,12 @@ bool NaturalOrder::sortKeys(const std::vector<Name> &names, View view) const
         const std::size_t begin = m_keys.size();
         if (!appendKey(chars.data(), std::size_t(chars.size())))
             return false;
-        m_keyed.push_back({0, std::uint32_t(begin), std::uint32_t(m_keys.size() - begin), std::uint32_t(i)});
+        m_keyed.push_back({0, begin, m_keys.size() - begin, i});
     }
     // The key's first bytes, the first one highest and zeros past its end:
     // heads that differ order their keys; equal heads leave it to the rest.
     for (Keyed &keyed : m_keyed) {
-        for (std::uint32_t i = 0; i < 8; ++i)
+        for (std::size_t i = 0; i < 8; ++i)
             keyed.head = keyed.head << 8 | (i < keyed.size ? std::uint8_t(m_keys[keyed.offset + i]) : 0u);
     }
     const std::string_view keys(m_keys);

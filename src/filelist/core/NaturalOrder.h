@@ -49,9 +49,9 @@ private:
     struct Keyed
     {
         std::uint64_t head;
-        std::uint32_t offset;
-        std::uint32_t size;
-        std::uint32_t index;
+        std::size_t offset;
+        std::size_t size;
+        std::size_t index;
     };
     mutable std::string m_keys;
     mutable std::vector<Keyed> m_keyed;
