@@ -99,7 +99,8 @@ constexpr qint64 MostEmptyEntries = 1 << 20;
 
 // A folder's files, walked on a thread of its own as far ahead as a small
 // queue allows, so that counting starts with the first batch and memory
-// stays bounded however large the tree.
+// stays bounded however large the tree. Paths cross between the threads a
+// batch at a time: one lock and one wake-up per batch, not per file.
 class FolderFeed final : public counting::PathSource
 {
 public:
@@ -115,6 +116,7 @@ public:
         m_options.skipBadFolderNames = false;
         m_options.reportEveryUnlistableFolder = true;
         m_options.openFolder = command.openFolder;
+        m_thread = std::thread([this] { walk(); });
     }
     ~FolderFeed() override
     {
@@ -123,83 +125,126 @@ public:
             m_cancel = true;
         }
         m_space.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
+        m_thread.join();
     }
 
     counting::PathEntry next() override
     {
-        if (!m_thread.joinable())
-            m_thread = std::thread([this] { walk(); });
-        std::unique_lock lock(m_mutex);
-        m_ready.wait(lock, [this] { return !m_queue.empty() || m_done; });
-        if (m_queue.empty())
+        if (m_taken == m_batch.size() && !takeBatch())
             return counting::PathEntry::end();
-        counting::PathEntry entry = std::move(m_queue.front());
-        m_queue.pop_front();
-        if (m_queue.size() == Capacity / 2)
-            m_space.notify_one();
-        return entry;
+        return std::move(m_batch[m_taken++]);
     }
 
     bool ready() const override
     {
+        if (m_taken < m_batch.size())
+            return true;
         std::lock_guard lock(m_mutex);
         return !m_queue.empty() || m_done;
     }
 
 private:
+    using Batch = std::vector<counting::PathEntry>;
+    // Entries handed over at a time, unless the consumer waits for them.
+    static constexpr std::size_t BatchSize = 512;
+    // Entries walked ahead of the consumer at most.
     static constexpr std::size_t Capacity = 8192;
 
-    // Failures of the walk take their place among the files.
+    // Failures of the walk take their place among the files (they come on
+    // the walking thread, between two folders).
     class Failures final : public FailureSink
     {
     public:
         explicit Failures(FolderFeed &feed) : m_feed(feed) {}
         void report(const Failure &failure) override
         {
-            m_feed.push({counting::PathEntry::failure(QString(), failure.description)});
+            m_feed.m_walked.push_back(counting::PathEntry::failure(QString(), failure.description));
         }
 
     private:
         FolderFeed &m_feed;
     };
 
+    // Runs on the walking thread.
     void walk()
     {
-        filelist::walkFolder(m_folder, m_options, [this](const QStringList &batch) {
-            std::vector<counting::PathEntry> entries;
-            entries.reserve(std::size_t(batch.size()));
-            for (const QString &path : batch)
-                entries.push_back(counting::PathEntry::file(path));
-            push(std::move(entries));
-        });
+        filelist::FolderWalker walker(m_folder, m_options);
+        m_walked.reserve(BatchSize);
+        QStringList files;
+        while (walker.nextFolder(files)) {
+            for (QString &file : files)
+                m_walked.push_back(counting::PathEntry::file(std::move(file)));
+            files.clear();
+            // A consumer that waits takes what there is: the first files
+            // of a slow tree are counted while the rest is walked.
+            if (m_walked.size() >= BatchSize || (!m_walked.empty() && m_hungry.load(std::memory_order_relaxed)))
+                handOver();
+        }
+        handOver();
         {
             std::lock_guard lock(m_mutex);
             m_done = true;
         }
-        m_ready.notify_all();
+        m_ready.notify_one();
     }
 
-    void push(std::vector<counting::PathEntry> entries)
+    // Runs on the walking thread.
+    void handOver()
     {
+        if (m_walked.empty())
+            return;
         {
             std::unique_lock lock(m_mutex);
-            m_space.wait(lock, [this] { return m_cancel || m_queue.size() < Capacity; });
-            for (counting::PathEntry &entry : entries)
-                m_queue.push_back(std::move(entry));
+            m_space.wait(lock, [this] { return m_cancel || m_queued < Capacity; });
+            m_queued += m_walked.size();
+            m_queue.push_back(std::move(m_walked));
+            m_hungry.store(false, std::memory_order_relaxed);
         }
-        m_ready.notify_all();
+        m_ready.notify_one();
+        m_walked = Batch();
+        m_walked.reserve(BatchSize);
+    }
+
+    // Runs on the consumer's thread: the next batch, waiting for the walk if
+    // need be; false when the walk is over.
+    bool takeBatch()
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_queue.empty() && !m_done) {
+            m_hungry.store(true, std::memory_order_relaxed);
+            m_ready.wait(lock, [this] { return !m_queue.empty() || m_done; });
+        }
+        if (m_queue.empty())
+            return false;
+        const bool wasFull = m_queued >= Capacity;
+        m_batch = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_taken = 0;
+        m_queued -= m_batch.size();
+        lock.unlock();
+        if (wasFull)
+            m_space.notify_one();
+        return true;
     }
 
     const QString m_folder;
     filelist::WalkOptions m_options;
     Failures m_failures{*this};
     std::atomic<bool> m_cancel{false};
+    // The walking thread's batch in the making.
+    Batch m_walked;
+    // The consumer's batch: the run calls next() and ready() from one thread
+    // at a time, so these need no lock.
+    Batch m_batch;
+    std::size_t m_taken = 0;
+    // Guarded by m_mutex.
     mutable std::mutex m_mutex;
     std::condition_variable m_ready, m_space;
-    std::deque<counting::PathEntry> m_queue;
+    std::deque<Batch> m_queue;
+    std::size_t m_queued = 0;
     bool m_done = false;
+    // Set when the consumer found nothing to take, until a batch is queued.
+    std::atomic<bool> m_hungry{false};
     std::thread m_thread;
 };
 

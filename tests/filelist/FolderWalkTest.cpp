@@ -141,6 +141,23 @@ TEST(NaturalOrderTest, AsciiNamesSortExactlyAsTheCollatorSortsThem)
         order.sort(fast);
         order.sortByCollator(byCollator);
         EXPECT_EQ(fast, byCollator);
+
+        // The walk sorts the names' bytes the same way.
+        std::vector<std::string> bytes;
+        for (const QString &name : fast)
+            bytes.push_back(name.toStdString());
+        std::shuffle(bytes.begin(), bytes.end(), random);
+        std::vector<std::string_view> views(bytes.begin(), bytes.end());
+        ASSERT_TRUE(order.sortAscii(views));
+        std::vector<QString> byBytes;
+        for (const std::string_view name : views)
+            byBytes.push_back(QString::fromLatin1(name.data(), qsizetype(name.size())));
+        EXPECT_EQ(byBytes, byCollator);
+    }
+    // Anything else is left to the caller, however few the names.
+    for (const std::string_view name : {"caf\xc3\xa9", "tab\t", "\xff"}) {
+        std::vector<std::string_view> one{name};
+        EXPECT_FALSE(order.sortAscii(one)) << name;
     }
 }
 

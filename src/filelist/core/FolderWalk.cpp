@@ -7,6 +7,7 @@
 #include "Paths.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -55,9 +56,9 @@ Kind kindOf(mode_t mode)
 
 // What a directory entry is, following a symbolic link to what it names. A
 // dangling link or a link that cannot be followed is Other.
-Classified classify(int folderFd, const dirent &entry)
+Classified classify(int folderFd, const char *name, unsigned char type)
 {
-    switch (entry.d_type) {
+    switch (type) {
     case DT_DIR:
         return {Kind::Folder, false};
     case DT_REG:
@@ -69,15 +70,15 @@ Classified classify(int folderFd, const dirent &entry)
         return {Kind::Other, false};
     }
     struct stat status;
-    bool symlink = entry.d_type == DT_LNK;
+    bool symlink = type == DT_LNK;
     if (!symlink) {
-        if (::fstatat(folderFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
             return {};
         if (!S_ISLNK(status.st_mode))
             return {kindOf(status.st_mode), false};
         symlink = true;
     }
-    if (::fstatat(folderFd, entry.d_name, &status, 0) != 0)
+    if (::fstatat(folderFd, name, &status, 0) != 0)
         return {Kind::Other, true};
     return {kindOf(status.st_mode), true};
 }
@@ -132,9 +133,55 @@ struct CloseListing
 {
     void operator()(DIR *listing) const { ::closedir(listing); }
 };
-// Closed however the walk leaves the folder, also when a batch's receiver
-// throws.
 using Listing = std::unique_ptr<DIR, CloseListing>;
+
+// A folder open for listing, closed however the walk leaves it, also when a
+// batch's receiver throws.
+class FolderDescriptor
+{
+public:
+    explicit FolderDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FolderDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderDescriptor(const FolderDescriptor &) = delete;
+    FolderDescriptor &operator=(const FolderDescriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    const int m_fd;
+};
+
+// Bytes of directory entries asked for at a time: one call takes most
+// folders whole, and the next one finds the end.
+constexpr std::size_t ListingBytes = 64 * 1024;
+
+// Where one kept name lies among the folder's names.
+struct NameSpan
+{
+    std::size_t offset;
+    std::size_t size;
+};
+
+// A path made of a folder's text and an ASCII name, in one allocation.
+QString joined(const QString &prefix, std::string_view asciiName)
+{
+    QString path(prefix.size() + qsizetype(asciiName.size()), Qt::Uninitialized);
+    QChar *out = std::copy(prefix.cbegin(), prefix.cend(), path.data());
+    for (const char c : asciiName)
+        *out++ = QLatin1Char(c);
+    return path;
+}
+
+QString decodedName(std::string_view name)
+{
+    return pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
+}
 
 // The path with runs of '/' made one and no trailing '/', except that the
 // root stays "/". Empty stays empty.
@@ -154,26 +201,19 @@ QString cleanFolderPath(const QString &path)
 
 // The folder path with the separator that names below it follow: "/" is
 // its own, so a root gives "/a.txt".
-std::string withSeparator(const std::string &folder)
-{
-    return folder == "/" ? folder : folder + '/';
-}
-
 QString withSeparator(const QString &folder)
 {
     return folder == u"/" ? folder : folder + u'/';
 }
 
-bool folderNameIsBad(std::string_view name, const QString &decoded)
+// HasBadCharacters for a name of ASCII bytes, without making it text.
+bool asciiFolderNameIsBad(std::string_view name)
 {
-    if (isAscii(name)) {
-        for (const char c : name) {
-            if (c < 0x20 || c == 0x7f || c == '?')
-                return true;
-        }
-        return false;
+    for (const char c : name) {
+        if (c < 0x20 || c == 0x7f || c == '?')
+            return true;
     }
-    return HasBadCharacters(decoded);
+    return false;
 }
 
 bool isBadCharacter(char32_t c)
@@ -188,7 +228,8 @@ bool isBadCharacter(char32_t c)
 // already waiting, which is the level order, both in natural order. The
 // queue holds only folders not yet listed, and the set of folders seen grows
 // with the tree, so time and memory stay linear in its size (plus one
-// folder's entries at a time).
+// folder's entries at a time). A folder's names stay bytes while they are
+// filtered and sorted; only the files' paths become text, each made once.
 class FolderWalker::Private
 {
 public:
@@ -211,11 +252,11 @@ public:
             m_waiting.pop_front();
             const bool atRoot = m_atRoot;
             m_atRoot = false;
-            const Listing listing(openListing(path));
-            if (!listing)
+            const FolderDescriptor folder(openListing(path));
+            if (folder.get() < 0)
                 continue;
             const QString native = atRoot ? m_root : pathFromNative(path);
-            list(listing.get(), path, withSeparator(native), files);
+            list(folder.get(), path, withSeparator(native), files);
             if (listed)
                 *listed = native;
             return true;
@@ -226,100 +267,143 @@ public:
 private:
     bool cancelled() const { return m_options.cancel && m_options.cancel->load(std::memory_order_relaxed); }
 
-    void list(DIR *listing, const std::string &path, const QString &nativePrefix, QStringList &files)
+    void list(int fd, const std::string &path, const QString &nativePrefix, QStringList &files)
     {
-        std::vector<QString> kept;
-        std::vector<QString> below;
-        const int fd = ::dirfd(listing);
+        m_names.clear();
+        m_files.clear();
+        m_folders.clear();
+        if (!m_entries)
+            m_entries = std::make_unique<std::uint64_t[]>(ListingBytes / sizeof(std::uint64_t));
+        char *const entries = reinterpret_cast<char *>(m_entries.get());
         for (;;) {
-            errno = 0;
-            const dirent *entry = ::readdir(listing);
-            if (!entry) {
-                // A listing that breaks off keeps what was read.
-                if (errno != 0)
+            const ssize_t got = ::getdents64(fd, entries, ListingBytes);
+            if (got <= 0) {
+                // A listing that breaks off keeps what was read. A folder
+                // removed while it is read has simply ended.
+                if (got < 0 && errno != ENOENT)
                     failed(path, errno);
                 break;
             }
-            if (isDotOrDotDot(entry->d_name))
-                continue;
-            const std::string_view name(entry->d_name);
-            const Classified classified = classify(fd, *entry);
-            if (classified.kind == Kind::Folder)
-                keepFolder(name, classified, nativePrefix, below);
-            else if (classified.kind == Kind::File && m_wantFiles)
-                keepFile(name, classified, kept);
+            for (ssize_t at = 0; at < got;) {
+                const auto *entry = reinterpret_cast<const struct dirent64 *>(entries + at);
+                at += entry->d_reclen;
+                if (isDotOrDotDot(entry->d_name))
+                    continue;
+                const std::string_view name(entry->d_name);
+                const Classified classified = classify(fd, entry->d_name, entry->d_type);
+                if (classified.kind == Kind::Folder)
+                    keepFolder(name, classified, nativePrefix);
+                else if (classified.kind == Kind::File && m_wantFiles)
+                    keepFile(name, classified);
+            }
         }
-        m_order.sort(kept);
-        m_order.sort(below);
-        files.reserve(files.size() + qsizetype(kept.size()));
-        for (const QString &file : kept)
-            files.append(nativePrefix + file);
-        // Back to the name's bytes: pathFromNative's round trip is exact.
-        const std::string prefix = withSeparator(path);
-        for (const QString &folder : below)
-            m_waiting.push_back(prefix + nativePath(folder).toStdString());
+
+        names(m_files, m_sorted);
+        files.reserve(files.size() + qsizetype(m_sorted.size()));
+        if (m_order.sortAscii(m_sorted)) {
+            for (const std::string_view name : m_sorted)
+                files.append(joined(nativePrefix, name));
+        } else {
+            for (const QString &name : decodedAndSorted(m_sorted))
+                files.append(nativePrefix + name);
+        }
+
+        names(m_folders, m_sorted);
+        const auto queue = [&](std::string_view name) {
+            std::string folder;
+            folder.reserve(path.size() + 1 + name.size());
+            folder.append(path);
+            if (path != "/")
+                folder.push_back('/');
+            m_waiting.push_back(std::move(folder.append(name)));
+        };
+        if (m_order.sortAscii(m_sorted)) {
+            for (const std::string_view name : m_sorted)
+                queue(name);
+        } else {
+            // Back to the name's bytes: pathFromNative's round trip is exact.
+            for (const QString &name : decodedAndSorted(m_sorted))
+                queue(nativePath(name).toStdString());
+        }
     }
 
-    void keepFolder(std::string_view name, const Classified &classified, const QString &nativePrefix,
-                    std::vector<QString> &below)
+    void keepFolder(std::string_view name, const Classified &classified, const QString &nativePrefix)
     {
-        QString decoded = pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
-        if (m_options.skipBadFolderNames && folderNameIsBad(name, decoded)) {
-            if (m_options.unshowableFolder && hasEscapedBytes(decoded))
-                m_options.unshowableFolder(nativePrefix + decoded);
-            return;
+        if (m_options.skipBadFolderNames) {
+            const bool ascii = isAscii(name);
+            const QString decoded = ascii ? QString() : decodedName(name);
+            if (ascii ? asciiFolderNameIsBad(name) : HasBadCharacters(decoded)) {
+                if (m_options.unshowableFolder && hasEscapedBytes(decoded))
+                    m_options.unshowableFolder(nativePrefix + decoded);
+                return;
+            }
         }
         // The folder the walk starts from is never tested, only the ones
         // below it.
         const int value = attributeValue({name, true, classified.symlink});
         if (value == attribute::HiddenSystemFolder || value == attribute::HiddenSystemFolderLink)
             return;
-        below.push_back(std::move(decoded));
+        m_folders.push_back(stored(name));
     }
 
-    void keepFile(std::string_view name, const Classified &classified, std::vector<QString> &kept) const
+    void keepFile(std::string_view name, const Classified &classified)
     {
         if (name.front() == '~' || attributeValue({name, false, classified.symlink}) == attribute::HiddenArchivedFile)
             return;
-        // Most names are ASCII: matched on their bytes, decoded only when
-        // they are kept.
-        if (isAscii(name)) {
-            if (m_pattern.matches(name))
-                kept.push_back(QString::fromLatin1(name.data(), qsizetype(name.size())));
-            return;
-        }
-        QString decoded = pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
-        if (m_pattern.matches(decoded))
-            kept.push_back(std::move(decoded));
+        // Most names are ASCII: matched on their bytes.
+        if (isAscii(name) ? m_pattern.matches(name) : m_pattern.matches(decodedName(name)))
+            m_files.push_back(stored(name));
     }
 
-    DIR *openListing(const std::string &path)
+    NameSpan stored(std::string_view name)
+    {
+        const NameSpan span{m_names.size(), name.size()};
+        m_names.append(name);
+        return span;
+    }
+
+    void names(const std::vector<NameSpan> &spans, std::vector<std::string_view> &views) const
+    {
+        views.clear();
+        for (const NameSpan &span : spans)
+            views.push_back(std::string_view(m_names).substr(span.offset, span.size));
+    }
+
+    // Names the ASCII way cannot sort, as text in natural order.
+    std::vector<QString> decodedAndSorted(const std::vector<std::string_view> &names) const
+    {
+        std::vector<QString> decoded;
+        decoded.reserve(names.size());
+        for (const std::string_view name : names)
+            decoded.push_back(decodedName(name));
+        m_order.sort(decoded);
+        return decoded;
+    }
+
+    // A descriptor of the folder to list, or -1 when it cannot be listed or
+    // was listed before.
+    int openListing(const std::string &path)
     {
         const int fd = m_options.openFolder ? m_options.openFolder(path.c_str()) : openFolderForListing(path.c_str());
         if (fd < 0) {
             failed(path, errno);
-            return nullptr;
+            return -1;
         }
         struct stat status;
-        if (::fstat(fd, &status) != 0) {
-            const int error = errno;
-            ::close(fd);
-            failed(path, error);
-            return nullptr;
-        }
+        int error = 0;
+        if (::fstat(fd, &status) != 0)
+            error = errno;
+        else if (!S_ISDIR(status.st_mode))
+            error = ENOTDIR;
         // Links may lead back up the tree or to a folder walked already:
         // every folder is listed once, under the first path that reached it.
-        if (!m_seen.insert(FolderId{status.st_dev, status.st_ino}).second) {
+        if (error != 0 || !m_seen.insert(FolderId{status.st_dev, status.st_ino}).second) {
             ::close(fd);
-            return nullptr;
+            if (error != 0)
+                failed(path, error);
+            return -1;
         }
-        DIR *listing = ::fdopendir(fd);
-        if (!listing) {
-            const int error = errno;
-            ::close(fd);
-            failed(path, error);
-        }
-        return listing;
+        return fd;
     }
 
     void failed(const std::string &path, int error)
@@ -338,6 +422,14 @@ private:
     bool m_atRoot = true;
     std::deque<std::string> m_waiting;
     std::unordered_set<FolderId, FolderIdHash> m_seen;
+    // The folder being listed: its entries as the system gives them, then
+    // the names kept, end to end, where each file's and sub-folder's lies,
+    // and the ones being sorted (kept to reuse the memory).
+    std::unique_ptr<std::uint64_t[]> m_entries;
+    std::string m_names;
+    std::vector<NameSpan> m_files;
+    std::vector<NameSpan> m_folders;
+    std::vector<std::string_view> m_sorted;
 };
 
 FolderWalker::FolderWalker(const QString &folder, const WalkOptions &options)
@@ -417,7 +509,7 @@ QStringList ListFiles(const QString &folder, const QString &pattern)
     while (const dirent *entry = ::readdir(listing.get())) {
         if (isDotOrDotDot(entry->d_name))
             continue;
-        if (classify(fd, *entry).kind != Kind::File)
+        if (classify(fd, entry->d_name, entry->d_type).kind != Kind::File)
             continue;
         const QString name = pathFromNative(entry->d_name);
         if (matcher.matches(name))

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <type_traits>
 
 namespace brinmoor::filelist {
 
@@ -75,75 +76,109 @@ NaturalOrder::NaturalOrder()
     m_asciiRanks = true;
 }
 
-bool NaturalOrder::sortsAsAscii(const std::vector<QString> &names) const
+// Appends the name's sort key to m_keys: bytes that compare (unsigned, the
+// shorter first when one is the other's start) as the collator compares
+// printable ASCII names. A character is its rank; a run of digits is the
+// digits' rank, the number of digits without leading zeros, then those
+// digits: numbers compare by value among themselves and by the digits' rank
+// against anything else. False when the name is not printable ASCII or has
+// a number too long for that.
+template <typename Char>
+bool NaturalOrder::appendKey(const Char *name, std::size_t size) const
 {
-    if (!m_asciiRanks)
-        return false;
-    for (const QString &name : names) {
-        qsizetype run = 0;
-        for (const QChar ch : name) {
-            const char16_t c = ch.unicode();
-            if (c < FirstPrintable || c > LastPrintable)
-                return false;
-            run = isDigit(c) ? run + 1 : 0;
-            if (run > LongestNumber)
-                return false;
+    using Unit = std::make_unsigned_t<Char>;
+    const std::size_t start = m_keys.size();
+    // At most three bytes a character: a one-digit number.
+    m_keys.resize(start + 3 * size);
+    char *const begin = m_keys.data();
+    char *out = begin + start;
+    for (std::size_t i = 0; i < size;) {
+        const Unit c = static_cast<Unit>(name[i]);
+        if (c < FirstPrintable || c > LastPrintable)
+            return false;
+        if (!isDigit(c)) {
+            *out++ = char(m_rank[c]);
+            ++i;
+            continue;
         }
+        const std::size_t run = i;
+        while (i < size && name[i] == Char('0'))
+            ++i;
+        const std::size_t digits = i;
+        while (i < size && isDigit(static_cast<Unit>(name[i])))
+            ++i;
+        if (i - run > std::size_t(LongestNumber))
+            return false;
+        *out++ = char(m_rank[u'0']);
+        *out++ = char(i - digits);
+        for (std::size_t d = digits; d < i; ++d)
+            *out++ = char(name[d]);
     }
+    m_keys.resize(std::size_t(out - begin));
     return true;
 }
 
-// <0, 0 or >0 as the collator would say for two printable ASCII names.
-int NaturalOrder::compareAscii(QStringView a, QStringView b) const
+// The ASCII way: one key per name, then the sort compares bytes, most
+// often only the first eight as one number; names with equal keys keep
+// their code units' order. Leaves the order in m_keyed; false when a name
+// is not for this way.
+template <typename Name, typename View>
+bool NaturalOrder::sortKeys(const std::vector<Name> &names, View view) const
 {
-    qsizetype i = 0, j = 0;
-    const qsizetype m = a.size(), n = b.size();
-    while (i < m && j < n) {
-        const char16_t x = a[i].unicode(), y = b[j].unicode();
-        if (isDigit(x) && isDigit(y)) {
-            // By value: leading zeros skipped, then the longer number is
-            // larger, then the first digit that differs.
-            while (i < m && a[i] == u'0')
-                ++i;
-            while (j < n && b[j] == u'0')
-                ++j;
-            qsizetype ei = i, ej = j;
-            while (ei < m && isDigit(a[ei].unicode()))
-                ++ei;
-            while (ej < n && isDigit(b[ej].unicode()))
-                ++ej;
-            if (ei - i != ej - j)
-                return ei - i < ej - j ? -1 : 1;
-            for (; i < ei; ++i, ++j) {
-                if (a[i] != b[j])
-                    return a[i].unicode() < b[j].unicode() ? -1 : 1;
-            }
-            continue;
-        }
-        if (m_rank[x] != m_rank[y])
-            return m_rank[x] < m_rank[y] ? -1 : 1;
-        ++i;
-        ++j;
+    if (!m_asciiRanks)
+        return false;
+    m_keys.clear();
+    m_keyed.clear();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto chars = view(names[i]);
+        const std::size_t begin = m_keys.size();
+        if (!appendKey(chars.data(), std::size_t(chars.size())))
+            return false;
+        m_keyed.push_back({0, begin, m_keys.size() - begin, i});
     }
-    if (i < m)
-        return 1;
-    if (j < n)
-        return -1;
-    return 0;
+    // The key's first bytes, the first one highest and zeros past its end:
+    // heads that differ order their keys; equal heads leave it to the rest.
+    for (Keyed &keyed : m_keyed) {
+        for (std::size_t i = 0; i < 8; ++i)
+            keyed.head = keyed.head << 8 | (i < keyed.size ? std::uint8_t(m_keys[keyed.offset + i]) : 0u);
+    }
+    const std::string_view keys(m_keys);
+    std::sort(m_keyed.begin(), m_keyed.end(), [&](const Keyed &a, const Keyed &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        const int byKey = keys.substr(a.offset, a.size).compare(keys.substr(b.offset, b.size));
+        return byKey != 0 ? byKey < 0 : view(names[a.index]) < view(names[b.index]);
+    });
+    return true;
 }
 
 void NaturalOrder::sort(std::vector<QString> &names) const
 {
     if (names.size() < 2)
         return;
-    if (!sortsAsAscii(names)) {
+    const auto view = [](const QString &name) {
+        return std::u16string_view(reinterpret_cast<const char16_t *>(name.constData()), std::size_t(name.size()));
+    };
+    if (!sortKeys(names, view)) {
         sortByCollator(names);
         return;
     }
-    std::sort(names.begin(), names.end(), [this](const QString &a, const QString &b) {
-        const int c = compareAscii(a, b);
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::vector<QString> sorted;
+    sorted.reserve(names.size());
+    for (const Keyed &keyed : m_keyed)
+        sorted.push_back(std::move(names[keyed.index]));
+    names = std::move(sorted);
+}
+
+bool NaturalOrder::sortAscii(std::vector<std::string_view> &names) const
+{
+    // Even one name is looked at: true promises ASCII.
+    if (!sortKeys(names, [](std::string_view name) { return name; }))
+        return false;
+    m_unsorted.assign(names.begin(), names.end());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = m_unsorted[m_keyed[i].index];
+    return true;
 }
 
 void NaturalOrder::sortByCollator(std::vector<QString> &names) const

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace brinmoor::filelist {
@@ -20,14 +22,21 @@ public:
     // Sorts names into that order; names it finds equal (differing in case
     // only, or in leading zeros) keep a fixed order by their code units.
     void sort(std::vector<QString> &names) const;
+    // The same order for names as the file system's bytes, without making
+    // them text, when every name is printable ASCII (the usual case); false
+    // and the names untouched otherwise, when the caller decodes them and
+    // calls sort().
+    bool sortAscii(std::vector<std::string_view> &names) const;
     // The same order, always through the collator's sort keys. sort() takes
     // a cheaper way when every name is printable ASCII and gives this
     // order exactly.
     void sortByCollator(std::vector<QString> &names) const;
 
 private:
-    bool sortsAsAscii(const std::vector<QString> &names) const;
-    int compareAscii(QStringView a, QStringView b) const;
+    template <typename Name, typename View>
+    bool sortKeys(const std::vector<Name> &names, View view) const;
+    template <typename Char>
+    bool appendKey(const Char *name, std::size_t size) const;
 
     QCollator m_collator;
     // Where the collator puts each printable ASCII character (letters
@@ -35,6 +44,18 @@ private:
     // itself; empty when it cannot be used.
     std::array<std::uint8_t, 128> m_rank{};
     bool m_asciiRanks = false;
+    // The names being sorted: their keys end to end, and each one's place
+    // there (kept to reuse the memory from one sort to the next).
+    struct Keyed
+    {
+        std::uint64_t head;
+        std::size_t offset;
+        std::size_t size;
+        std::size_t index;
+    };
+    mutable std::string m_keys;
+    mutable std::vector<Keyed> m_keyed;
+    mutable std::vector<std::string_view> m_unsorted;
 };
 
 } // namespace brinmoor::filelist
