@@ -51,7 +51,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption ext({QStringLiteral("e"), QStringLiteral("ext")},
                                  QStringLiteral("For folders, only files matching *.EXT."), QStringLiteral("EXT"));
     const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")},
-                                  QStringLiteral("Worker threads (default: every core; up to 16 while reading from disk)."), QStringLiteral("N"));
+                                  QStringLiteral("Worker threads (default: every core)."), QStringLiteral("N"));
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("Output: text (the result rows), csv or json."),
                                     QStringLiteral("FORMAT"), QStringLiteral("text"));

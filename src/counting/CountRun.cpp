@@ -46,9 +46,9 @@ constexpr int DeliveryBatch = 2048;
 // a few hundred bytes a slot this bounds the run's memory to a few MB while
 // leaving the workers room for several delivery intervals of small files.
 constexpr qint64 Window = 16384;
-// Workers when the caller names no number: one per core counts, and while
-// files come from the disk (not from the page cache) more join in, up to
-// this many in all. Each of them then waits for the disk most of the time,
+// Workers when the caller names no number and files are read one by one:
+// one per core counts, and while files come from the disk (not from the
+// page cache) more join in, up to this many in all. Each of them then waits for the disk most of the time,
 // and a disk serves many requests at once. With the files cached the extra
 // ones stay parked, so they take no time from the owner's thread.
 constexpr int DiskWorkers = 16;

@@ -34,8 +34,10 @@ public:
              QObject *parent = nullptr);
     ~CountRun() override;   // cancels and waits for the workers
 
-    // Worker threads; 0 (the default) counts with one per core, and calls
-    // in more, up to 16 in all, while the files come from the disk.
+    // Worker threads; 0 (the default) counts with one per core. Each reads
+    // small files in batches where the system allows it (FileBatchReader);
+    // where it reads them one by one, more workers join in, up to 16 in all,
+    // while the files come from the disk.
     void setJobs(int jobs);
     // Workers then run at a lower scheduling priority than the thread that
     // starts the run. Up to 16 of them while files come from the disk would
