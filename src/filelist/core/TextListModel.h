@@ -22,7 +22,7 @@ public:
     void setHeader(const QString &header);
     QString header() const;
 
-    int count() const;
+    int count() const { return int(m_texts.size()); }
     void add(const QString &text, bool checked = false);
     void append(const QStringList &texts, bool checked = false);
     // False when row is out of range; nothing changes then.
@@ -53,6 +53,7 @@ public:
     QList<bool> checkedStates() const { return m_checked; }
     bool contains(const QString &text) const;   // exact, case-sensitive
 
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = {}) const override;
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
