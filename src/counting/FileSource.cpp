@@ -12,7 +12,6 @@
 
 namespace brinmoor::counting {
 
-
 QString describeErrno(int error)
 {
     // std::generic_category gives strerror's text without its thread-safety
