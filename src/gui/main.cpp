@@ -1,3 +1,4 @@
+#include "ApplicationIdentity.h"
 #include "MainWindow.h"
 #include "SelfTest.h"
 
@@ -56,8 +57,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Kelmarsh"));
-    QApplication::setApplicationName(QStringLiteral("Brinmoor"));
+    app::setApplicationIdentity();
 
     // --self-test opens the window with unattended boxes and settings of its
     // own, checks it and quits: the smoke test of the build. --screenshot
