@@ -21,3 +21,11 @@ function(brinmoor_add_qtest name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
+
+# Optimised builds are hardened as Debian builds its packages: checked
+# string and memory functions, and relocations bound and made read-only at
+# start-up. Not with the sanitizers, which bring their own checks.
+if(NOT BRINMOOR_SANITIZE)
+  add_compile_options($<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE> $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
+endif()

@@ -1,0 +1,102 @@
+# Reads NEWS into the package's change log and the desktop metadata's release
+# list, so that the two never disagree with the file people read.
+#
+# brinmoor_read_news(FILE VERSIONS_VAR)
+#   sets VERSIONS_VAR to the versions, newest first, and for each version V
+#   NEWS_DATE_<V> (YYYY-MM-DD) and NEWS_ITEMS_<V> (a list of one-line items).
+function(brinmoor_read_news file versions_var)
+  # Semicolons would split CMake lists: they travel as a stand-in and come
+  # back in brinmoor_news_text().
+  file(READ "${file}" text)
+  string(REPLACE ";" "@SEMICOLON@" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  set(versions "")
+  set(current "")
+  set(item "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^([0-9][0-9.]*) \\(([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])\\)$")
+      set(current "${CMAKE_MATCH_1}")
+      list(APPEND versions "${current}")
+      set(NEWS_DATE_${current} "${CMAKE_MATCH_2}" PARENT_SCOPE)
+      set(items_${current} "")
+    elseif(current AND line MATCHES "^- (.*)$")
+      list(APPEND items_${current} "${CMAKE_MATCH_1}")
+    elseif(current AND line MATCHES "^  +([^ ].*)$")
+      list(POP_BACK items_${current} last)
+      list(APPEND items_${current} "${last} ${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  if(NOT versions)
+    message(FATAL_ERROR "${file} names no release (a line \"VERSION (YYYY-MM-DD)\")")
+  endif()
+  foreach(v IN LISTS versions)
+    set(NEWS_ITEMS_${v} "${items_${v}}" PARENT_SCOPE)
+  endforeach()
+  set(${versions_var} "${versions}" PARENT_SCOPE)
+endfunction()
+
+# An item as text again.
+function(brinmoor_news_text item out_var)
+  string(REPLACE "@SEMICOLON@" ";" item "${item}")
+  set(${out_var} "${item}" PARENT_SCOPE)
+endfunction()
+
+# The date as RFC 5322 wants it in a Debian change log ("Wed, 09 Dec 2026"),
+# and OUT_VAR_EPOCH the same day in seconds since 1970; computed rather than
+# asked of `date`, which differs between systems.
+function(brinmoor_rfc_date iso out_var)
+  if(NOT iso MATCHES "^([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
+    message(FATAL_ERROR "not a date: ${iso}")
+  endif()
+  set(year "${CMAKE_MATCH_1}")
+  set(day "${CMAKE_MATCH_3}")
+  math(EXPR m "${CMAKE_MATCH_2}")
+  # Days since 1970-01-01 in the proleptic Gregorian calendar, the year
+  # starting in March so that the leap day comes last.
+  math(EXPR y "${year}")
+  if(m LESS_EQUAL 2)
+    math(EXPR y "${y} - 1")
+    math(EXPR mp "${m} + 9")
+  else()
+    math(EXPR mp "${m} - 3")
+  endif()
+  math(EXPR era "${y} / 400")
+  math(EXPR yoe "${y} - ${era} * 400")
+  math(EXPR doy "(153 * ${mp} + 2) / 5 + ${day} - 1")
+  math(EXPR doe "${yoe} * 365 + ${yoe} / 4 - ${yoe} / 100 + ${doy}")
+  math(EXPR days "${era} * 146097 + ${doe} - 719468")
+  math(EXPR weekday "(${days} + 4) % 7")
+  math(EXPR month_index "${m} - 1")
+  set(weekdays Sun Mon Tue Wed Thu Fri Sat)
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  list(GET weekdays ${weekday} wd)
+  list(GET months ${month_index} mon)
+  set(${out_var} "${wd}, ${day} ${mon} ${year}" PARENT_SCOPE)
+  # The same day as seconds since the epoch, for SOURCE_DATE_EPOCH.
+  math(EXPR epoch "${days} * 86400")
+  set(${out_var}_EPOCH ${epoch} PARENT_SCOPE)
+endfunction()
+
+# TEXT wrapped to lines of at most WIDTH characters, the first starting with
+# FIRST, the others with REST.
+function(brinmoor_wrap text width first rest out_var)
+  string(REGEX REPLACE "[ ]+" ";" words "${text}")
+  set(result "")
+  set(line "${first}")
+  set(line_has_word FALSE)
+  foreach(word IN LISTS words)
+    string(REPLACE "@SEMICOLON@" ";" probe "${line} ${word}")
+    string(LENGTH "${probe}" candidate)
+    if(line_has_word AND candidate GREATER width)
+      string(APPEND result "${line}\n")
+      set(line "${rest}${word}")
+    elseif(line_has_word)
+      string(APPEND line " ${word}")
+    else()
+      string(APPEND line "${word}")
+    endif()
+    set(line_has_word TRUE)
+  endforeach()
+  string(APPEND result "${line}\n")
+  set(${out_var} "${result}" PARENT_SCOPE)
+endfunction()
