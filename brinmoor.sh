@@ -2,6 +2,10 @@
 # Set-up, build and run Brinmoor on Debian 12.
 #   ./brinmoor.sh          install what is missing, build, start Brinmoor
 #   ./brinmoor.sh test     install what is missing, build, run every test
+#   ./brinmoor.sh package  install what is missing, build the release and the
+#                          Debian package build/brinmoor_VERSION_ARCH.deb
+#   ./brinmoor.sh count [OPTIONS] PATH...   build and run the console program
+#                          brinmoor-count (no graphical desktop needed)
 #   ./brinmoor.sh bench [SECTION...]   build in release mode and run the benchmarks
 #                          (not part of CI; sections as in bench/run.sh)
 set -euo pipefail
@@ -18,8 +22,12 @@ build_packages=(
   libxlsxwriter-dev zlib1g-dev
   liburing-dev   # batched opens and reads of many small files
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
+  help2man   # brinmoor-count's manual page, from its --help
 )
 test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
+# The package's checks: lintian on the .deb, the desktop metadata's
+# validators, the completion's helpers, and xprop for the window's class.
+test_packages+=(lintian appstream desktop-file-utils bash-completion x11-utils)
 # The window sections of the benchmarks need an X server; peak memory is
 # read with /usr/bin/time.
 bench_packages=(ripgrep hyperfine time strace xvfb xauth xclip)
@@ -43,8 +51,24 @@ configure_and_build() {
   cmake --build "$dir" --parallel "$(nproc)"
 }
 
+# Whether the window can be shown here, asked before minutes of building;
+# the same test the program makes.
+display_available() {
+  local platform IFS=";"
+  for platform in ${QT_QPA_PLATFORM:-}; do
+    case "${platform%%:*}" in
+      offscreen|minimal|vnc|linuxfb|eglfs|vkkhrdisplay) return 0 ;;
+    esac
+  done
+  [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]
+}
+
 case "$mode" in
   run)
+    if ! display_available; then
+      echo "brinmoor.sh: the window needs a graphical desktop (neither DISPLAY nor WAYLAND_DISPLAY is set); count lines without one with: ./brinmoor.sh count [OPTIONS] PATH..." >&2
+      exit 1
+    fi
     install_missing "${build_packages[@]}"
     configure_and_build build -DCMAKE_BUILD_TYPE=Release
     if [ -x build/bin/brinmoor ]; then
@@ -54,6 +78,18 @@ case "$mode" in
       exec build/bin/brinmoor-count "$@"
     fi
     exec build/bin/brinmoor-count --help
+    ;;
+  count)
+    install_missing "${build_packages[@]}"
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build --parallel "$(nproc)" --target brinmoor-count >/dev/null
+    exec build/bin/brinmoor-count "$@"
+    ;;
+  package)
+    install_missing "${build_packages[@]}"
+    configure_and_build build -DCMAKE_BUILD_TYPE=Release
+    (cd build && cpack -G DEB)
+    ls build/brinmoor_*.deb
     ;;
   test)
     install_missing "${build_packages[@]}" "${test_packages[@]}"
@@ -75,7 +111,7 @@ case "$mode" in
     exec bench/run.sh build-bench "$@"
     ;;
   *)
-    echo "usage: ./brinmoor.sh [test|bench]" >&2
+    echo "usage: ./brinmoor.sh [test|package|bench|count]" >&2
     exit 2
     ;;
 esac
