@@ -30,6 +30,10 @@ private:
     int m_wake = -1;
 };
 
+// Makes a write into a pipe whose reader has left fail with EPIPE instead
+// of ending the process; process-wide, and harmless to call again.
+void ignoreBrokenPipes();
+
 // The system's text for an error number ("No space left on device").
 QString systemErrorText(int error);
 

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <utility>
 
@@ -35,6 +36,11 @@ void WriteStop::stop()
         // A full counter (never reached) would still leave it readable.
         [[maybe_unused]] const ssize_t written = ::write(m_wake, &one, sizeof one);
     }
+}
+
+void ignoreBrokenPipes()
+{
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 QString systemErrorText(int error)
