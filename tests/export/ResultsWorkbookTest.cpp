@@ -112,21 +112,49 @@ TEST(ResultsWorkbook, WorkbooksOlderThanADayAreRemovedAndNothingElse)
 {
     QTemporaryDir dir;
     const QDateTime now = QDateTime::currentDateTime();
+    const auto age = [&](const QString &path, int hoursAgo) {
+        const struct timeval times[2] = {{now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0},
+                                         {now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0}};
+        EXPECT_EQ(::lutimes(QFile::encodeName(path).constData(), times), 0);
+    };
     const auto made = [&](const char *name, int hoursAgo) {
         const QString folder = dir.filePath(S(name));
         QDir().mkpath(folder + S("/inner"));
-        const struct timeval times[2] = {{now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0},
-                                         {now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0}};
-        EXPECT_EQ(::utimes(QFile::encodeName(folder).constData(), times), 0);
+        age(folder, hoursAgo);
         return folder;
     };
-    const QString old = made("results-old", 25);
-    const QString recent = made("results-new", 23);
-    const QString other = made("other", 48);
-    removeWorkbooksOlderThan(now.addDays(-1), dir.path());
+    // Files elsewhere that links in the cache point at.
+    const QString precious = dir.filePath(S("elsewhere/precious"));
+    QDir().mkpath(precious);
+    QFile keep(precious + S("/keep.txt"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    age(precious, 48);   // so the link looks as old as a forgotten workbook
+
+    const QString cache = dir.filePath(S("cache"));
+    const QString old = [&] { QDir().mkpath(cache); return made("cache/results-Ab12Cd", 25); }();
+    ASSERT_TRUE(QFile::link(precious, old + S("/inner/link")));
+    ASSERT_TRUE(QFile::link(precious + S("/keep.txt"), old + S("/file-link")));
+    age(old, 25);
+    const QString recent = made("cache/results-Ef34Gh", 23);
+    const QString other = made("cache/other", 48);
+    const QString link = cache + S("/results-Ij56Kl");
+    ASSERT_TRUE(QFile::link(precious, link));
+    age(link, 48);
+
+    removeWorkbooksOlderThan(now.addDays(-1), cache);
     EXPECT_FALSE(QFileInfo::exists(old));
     EXPECT_TRUE(QFileInfo::exists(recent));
     EXPECT_TRUE(QFileInfo::exists(other));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(precious + S("/keep.txt")));
+
+    // A cache folder that is itself a link is left alone.
+    const QString linkedCache = dir.filePath(S("linked-cache"));
+    ASSERT_TRUE(QFile::link(dir.filePath(S("elsewhere")), linkedCache));
+    made("elsewhere/results-Mn78Op", 48);
+    removeWorkbooksOlderThan(now.addDays(-1), linkedCache);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(S("elsewhere/results-Mn78Op"))));
 }
 
 TEST(ResultsWorkbook, CellsTooLongForASheetGiveOneFailureAndTheRestIsWritten)
