@@ -58,8 +58,9 @@ private:
 
 // The text, blanks up to the column's width (none when the text is already
 // that long), then one tab.
-void appendAlignedCell(QString &out, const QString &text, int width)
+void appendAlignedCell(QString &out, const QString &cell, int width)
 {
+    const QString text = exportedText(cell);
     out.append(text);
     if (width > text.size())
         out.resize(out.size() + (width - text.size()), u' ');

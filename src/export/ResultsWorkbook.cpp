@@ -1,5 +1,7 @@
 #include "ResultsWorkbook.h"
 
+#include "ExportTexts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,7 +38,7 @@ constexpr double MaxColumnWidth = 255.0;
 
 QString cellValue(const ListSource &list, int row, int column)
 {
-    QString text = list.cellText(row, column);
+    QString text = exportedText(list.cellText(row, column));
     if (column > 0)
         text.remove(u'=');
     return text;
@@ -137,7 +139,7 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
 
     CellFailures headerFailures;
     for (int c = 0; c < columns; ++c) {
-        const QByteArray text = list.headerText(c).toUtf8();
+        const QByteArray text = exportedText(list.headerText(c)).toUtf8();
         if (const lxw_error error = worksheet_write_string(sheet, 0, lxw_col_t(c), text.constData(), nullptr))
             headerFailures.add(error, 0, c, StepHeaderRow);
     }
