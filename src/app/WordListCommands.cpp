@@ -217,14 +217,9 @@ void WordListCommands::saveOnEveryChange()
     connect(words, &QAbstractItemModel::layoutChanged, this, save);
 }
 
-void WordListCommands::saveWords(bool reportFailure)
+void WordListCommands::saveWords()
 {
-    if (reportFailure) {
-        saveWords(static_cast<FailureSink &>(m_window.errorReporter()));
-    } else {
-        KeepingSink quiet;
-        saveWords(quiet);
-    }
+    saveWords(static_cast<FailureSink &>(m_window.errorReporter()));
 }
 
 void WordListCommands::saveWords(FailureSink &sink)

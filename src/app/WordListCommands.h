@@ -35,11 +35,11 @@ public:
     // Writes the words in their stored form; the one place that does. What
     // is written is what the store holds now with this window's additions
     // and removals since it last read or wrote the words, so another copy
-    // of the program open at the same time loses none of its own. At close
-    // a failure is reported in the error report; a write on a change tells
-    // the store's message (the store says it once, whichever write failed
-    // first).
-    void saveWords(bool reportFailure = true);
+    // of the program open at the same time loses none of its own. Here (at
+    // close) a failure is reported in the error report; the write on each
+    // change tells the store's message in a plain box instead (the store
+    // says it once, whichever write failed first).
+    void saveWords();
     // From now on every change of the list is written at once, so a killed
     // program loses no word. After start-up has filled the list.
     void saveOnEveryChange();

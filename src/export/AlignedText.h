@@ -26,8 +26,9 @@ QList<int> columnWidths(const ListSource &list, bool withHeader);
 // line per checked row, every cell padded to its column's width and followed
 // by a tab, every line ended by CR LF, encoded in the system's 8-bit
 // encoding (UTF-8 here). fileName only feeds the progress captions. Answers
-// the first write failure; writing stops there, since the caller throws the
-// partial output away. Safe to call off the GUI thread.
+// the first write failure, the final flush of a buffered file included;
+// writing stops there, since the caller throws the partial output away.
+// Safe to call off the GUI thread.
 std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, QIODevice &device,
                                                   const QString &fileName,
                                                   const ProgressCallback &progress = {});
