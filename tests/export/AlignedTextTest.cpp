@@ -345,8 +345,9 @@ TEST_F(AlignedTextFile, AReplacedFileKeepsItsPermissionBitsAndOwner)
         const QByteArray native = QFile::encodeName(target);
         ASSERT_EQ(::chmod(native.constData(), mode), 0);
         // Only an administrator may give a file to someone else.
-        if (administrator)
+        if (administrator) {
             ASSERT_EQ(::chown(native.constData(), 1, 1), 0);
+        }
         struct stat before {};
         ASSERT_EQ(::stat(native.constData(), &before), 0);
 
