@@ -315,7 +315,7 @@ void MainWindow::buildControls()
     // scan works.
     m_stop = new QPushButton(QStringLiteral("Stop"), this);
     m_stop->setObjectName(QStringLiteral("StopButton"));
-    m_stop->setToolTip(QStringLiteral("Stop counting or adding files (Esc)"));
+    m_stop->setToolTip(QStringLiteral("Stop counting, adding files or saving (Esc)"));
     m_stop->setFixedHeight(ButtonHeight);
     m_stop->hide();
     auto *progressRow = new QHBoxLayout;
@@ -524,11 +524,13 @@ void MainWindow::stopWork()
 {
     m_countingCommand->stop();
     m_fileCommands->cancelScans();
+    m_resultsCommands->stopSaves();
 }
 
 void MainWindow::updateStopControl()
 {
-    m_stop->setVisible(m_busy.isBusy() && (isCounting() || m_fileCommands->runningScans() > 0));
+    m_stop->setVisible(m_busy.isBusy()
+                       && (isCounting() || m_fileCommands->runningScans() > 0 || m_resultsCommands->runningSaves() > 0));
 }
 
 bool MainWindow::isCounting() const
@@ -606,6 +608,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_countingCommand->stopForClose();
     m_fileCommands->stopScans();
+    m_resultsCommands->stopSaves();
     m_wordCommands->saveWords();
     event->accept();
 }

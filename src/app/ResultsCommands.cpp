@@ -10,6 +10,7 @@
 #include "Clipboard.h"
 #include "DesktopOpener.h"
 #include "ExportTexts.h"
+#include "FileOutput.h"
 #include "FileListDialogs.h"
 #include "FilePaths.h"
 #include "ListSource.h"
@@ -51,6 +52,9 @@ ResultsCommands::ResultsCommands(MainWindow &window, ResultsServices services)
         m_ownClipboard = std::make_unique<SystemClipboard>();
         m_services.clipboard = m_ownClipboard.get();
     }
+    // A save into a pipe whose reader leaves must fail that save, not end
+    // the program with every list in it.
+    exports::ignoreBrokenPipes();
     // Two exports may overlap (nothing stops a second press); more would
     // only queue behind them.
     m_pool.setMaxThreadCount(2);
@@ -68,7 +72,8 @@ ResultsCommands::ResultsCommands(MainWindow &window, ResultsServices services)
 ResultsCommands::~ResultsCommands()
 {
     // The workers post back to this object; once they are done, what they
-    // posted goes with it.
+    // posted goes with it. A save waiting on a pipe would never be done.
+    stopSaves();
     m_pool.waitForDone();
     m_leases.clear();
 }
@@ -116,6 +121,12 @@ void ResultsCommands::releaseBusy(int job)
     m_leases.erase(job);
 }
 
+void ResultsCommands::stopSaves()
+{
+    for (const auto &[job, stop] : m_saveStops)
+        stop->stop();
+}
+
 // ------------------------------------------------- Save Results As Text File
 
 void ResultsCommands::saveResultsAsTextFile()
@@ -154,14 +165,16 @@ void ResultsCommands::saveResultsAsTextFile()
 
     p.run(106, [&] {
         CaptionProgressBar *bar = &m_window.progressBar();
-        m_pool.start([this, job, rows, path, bar] {
+        auto stop = std::make_shared<exports::WriteStop>();
+        m_saveStops.emplace(job, stop);
+        m_pool.start([this, job, rows, path, bar, stop] {
             const auto forward = [this, bar](int value, const QString &caption) {
                 QMetaObject::invokeMethod(this, [bar, value, caption] {
                     bar->setValue(value);
                     bar->setCaption(caption);
                 }, Qt::QueuedConnection);
             };
-            const std::optional<Failure> failure = exports::SaveListviewProperlySpaced(*rows, path, forward);
+            const std::optional<Failure> failure = exports::SaveListviewProperlySpaced(*rows, path, forward, stop);
             QMetaObject::invokeMethod(this, [this, job, failure] { finishTextFile(job, failure); },
                                       Qt::QueuedConnection);
         });
@@ -172,7 +185,10 @@ void ResultsCommands::finishTextFile(int job, const std::optional<Failure> &fail
 {
     Procedure p(m_window.errorReporter(), location::SaveTextFile);
     p.run(108, [&] { releaseBusy(job); });
-    if (failure) {
+    const auto stop = m_saveStops.extract(job);
+    if (!stop.empty() && stop.mapped()->stopped()) {
+        // The user stopped it: nothing to report, and no "Done.".
+    } else if (failure) {
         // The writer's own report: its location and the step it failed at.
         m_window.errorReporter().report(*failure);
     } else {

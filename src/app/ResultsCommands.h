@@ -14,6 +14,7 @@ namespace brinmoor {
 struct Failure;
 namespace exports {
 class ResultRowsSource;
+class WriteStop;
 }
 namespace filelist {
 class WidgetFileListDialogs;
@@ -49,6 +50,12 @@ public:
 
     // Exports whose work has not come back yet.
     int runningExports() const { return int(m_leases.size()); }
+    // Text saves still writing: a pipe's reader may keep one waiting.
+    int runningSaves() const { return int(m_saveStops.size()); }
+    // Stops every text save soon, even one waiting on a pipe (the stop
+    // control, Esc, closing the window). The target keeps what it had: a
+    // replaced file stays as it was, a pipe keeps what it was sent.
+    void stopSaves();
 
 signals:
     // After a command's work came back and its last box closed.
@@ -71,6 +78,7 @@ private:
     QThreadPool m_pool;
     // The busy pointer stays up while any export runs.
     std::map<int, BusyState::Lease> m_leases;
+    std::map<int, std::shared_ptr<exports::WriteStop>> m_saveStops;
     int m_nextJob = 0;
 };
 

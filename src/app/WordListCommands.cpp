@@ -8,6 +8,7 @@
 #include "TextListModel.h"
 #include "UserDialogs.h"
 
+#include <QHash>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -17,10 +18,68 @@ namespace brinmoor::app {
 
 namespace {
 
-struct QuietSink final : FailureSink
+// Keeps the last failure's text, for a change that tells it in a plain box.
+struct KeepingSink final : FailureSink
 {
-    void report(const Failure &) override {}
+    void report(const Failure &failure) override { description = failure.description; }
+    QString description;
 };
+
+QStringList wordsFromStored(const QString &stored)
+{
+    return stored.isEmpty() ? QStringList() : stored.split(QLatin1Char(','));
+}
+
+// What is stored, changed the way this window changed its words since
+// `synced`: the words it removed go (as many times as it removed them),
+// the words it added come at the end, unless the store holds them as often
+// already (another copy added the same word).
+QStringList mergeWordLists(const QStringList &stored, const QStringList &synced, const QStringList &mine)
+{
+    QHash<QString, int> delta;
+    QHash<QString, int> before;
+    for (const QString &word : mine)
+        ++delta[word];
+    for (const QString &word : synced) {
+        --delta[word];
+        ++before[word];
+    }
+    QHash<QString, int> have;
+    for (const QString &word : stored)
+        ++have[word];
+
+    QStringList merged;
+    QHash<QString, int> toRemove;
+    for (auto it = delta.cbegin(); it != delta.cend(); ++it) {
+        if (it.value() < 0)
+            toRemove.insert(it.key(), -it.value());
+    }
+    for (const QString &word : stored) {
+        int &left = toRemove[word];
+        if (left > 0)
+            --left;
+        else
+            merged.append(word);
+    }
+    QHash<QString, int> mineSoFar;
+    for (const QString &word : mine) {
+        const int seen = ++mineSoFar[word];
+        // Only the copies this window added; one the store holds already
+        // counts as there.
+        if (delta.value(word) > 0 && seen > have.value(word) && seen > before.value(word))
+            merged.append(word);
+    }
+    return merged;
+}
+
+// The same on the stored form, where a word holding a comma is already two.
+QString mergeWords(const QString &stored, const QString &synced, const QString &mine)
+{
+    if (stored == synced)
+        return mine;   // nobody else wrote: this window's order stands
+    return mergeWordLists(wordsFromStored(stored), wordsFromStored(synced), wordsFromStored(mine))
+        .join(QLatin1Char(','));
+}
 
 } // namespace
 
@@ -131,6 +190,7 @@ QString WordListCommands::readStoredWords() const
 
 void WordListCommands::restoreWords(const QString &stored)
 {
+    m_lastSynced = stored;
     if (!stored.isEmpty())
         m_window.wordList().append(stored.split(QLatin1Char(',')));
 }
@@ -138,7 +198,18 @@ void WordListCommands::restoreWords(const QString &stored)
 void WordListCommands::saveOnEveryChange()
 {
     const filelist::TextListModel *words = &m_window.wordList();
-    const auto save = [this] { saveWords(false); };
+    const auto save = [this] {
+        QString told;
+        {
+            KeepingSink kept;
+            saveWords(kept);
+            told = kept.description;
+        }
+        // Not from inside the list's own signal: the box would run an event
+        // loop while the views are updating.
+        if (!told.isEmpty())
+            QMetaObject::invokeMethod(this, [this, told] { m_window.tell(told); }, Qt::QueuedConnection);
+    };
     connect(words, &QAbstractItemModel::rowsInserted, this, save);
     connect(words, &QAbstractItemModel::rowsRemoved, this, save);
     connect(words, &QAbstractItemModel::modelReset, this, save);
@@ -146,24 +217,24 @@ void WordListCommands::saveOnEveryChange()
     connect(words, &QAbstractItemModel::layoutChanged, this, save);
 }
 
-void WordListCommands::saveWords(bool reportFailure)
+void WordListCommands::saveWords()
 {
-    QuietSink quiet;
-    FailureSink &sink = reportFailure ? static_cast<FailureSink &>(m_window.errorReporter()) : quiet;
+    saveWords(static_cast<FailureSink &>(m_window.errorReporter()));
+}
+
+void WordListCommands::saveWords(FailureSink &sink)
+{
     Procedure p(sink, location::FormQueryUnload);
-    QString text;
-    p.run(100, [&] {
-        for (const QString &word : m_window.wordList().texts())
-            text += word + QLatin1Char(',');
-    });
-    p.run(108, [&] {
-        if (!text.isEmpty())
-            text.chop(1);
-    });
+    QString mine;
+    p.run(100, [&] { mine = m_window.wordList().texts().join(QLatin1Char(',')); });
     p.run(112, [&] {
-        const QString problem = m_window.settings().write(QLatin1String(settings::ExcludeWords), text);
+        const QString problem =
+            m_window.settings().update(QLatin1String(settings::ExcludeWords), [&](const QString &stored) {
+                return mergeWords(stored, m_lastSynced, mine);
+            });
         if (!problem.isEmpty())
             failStep(problem);
+        m_lastSynced = mine;
     });
 }
 

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QTreeView;
+
+namespace brinmoor {
+class FailureSink;
+}
 
 namespace brinmoor::app {
 
@@ -27,10 +32,14 @@ public:
     // with them (146), under the start-up's error report.
     QString readStoredWords() const;
     void restoreWords(const QString &stored);
-    // Writes the words in their stored form; the one place that does. At
-    // close a failure is reported; the writes on every change stay silent,
-    // so a store that cannot be written does not answer each edit with a box.
-    void saveWords(bool reportFailure = true);
+    // Writes the words in their stored form; the one place that does. What
+    // is written is what the store holds now with this window's additions
+    // and removals since it last read or wrote the words, so another copy
+    // of the program open at the same time loses none of its own. Here (at
+    // close) a failure is reported in the error report; the write on each
+    // change tells the store's message in a plain box instead (the store
+    // says it once, whichever write failed first).
+    void saveWords();
     // From now on every change of the list is written at once, so a killed
     // program loses no word. After start-up has filled the list.
     void saveOnEveryChange();
@@ -39,11 +48,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void saveWords(FailureSink &sink);
     bool ExcludeWordExists(const QString &text) const;
     void removeSelectedWord(bool reportMissingSelection);
 
     MainWindow &m_window;
     QTreeView &m_view;
+    // The words as this window last read or wrote them, in stored form:
+    // what its own changes are measured against.
+    QString m_lastSynced;
 };
 
 } // namespace brinmoor::app

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 #include <algorithm>
@@ -59,8 +58,9 @@ private:
 
 // The text, blanks up to the column's width (none when the text is already
 // that long), then one tab.
-void appendAlignedCell(QString &out, const QString &text, int width)
+void appendAlignedCell(QString &out, const QString &cell, int width)
 {
+    const QString text = exportedText(cell);
     out.append(text);
     if (width > text.size())
         out.resize(out.size() + (width - text.size()), u' ');
@@ -127,6 +127,10 @@ std::optional<Failure> writeTable(const ListSource &list, const QList<int> &widt
     }
     if (!buffer.isEmpty() && !flush(buffer, encoder, device))
         return failed(StepRows);
+    // A buffered file holds the last bytes until its flush, which is where a
+    // full disk shows for a short table.
+    if (auto *file = qobject_cast<QFileDevice *>(&device); file && !file->flush())
+        return failed(StepClose);
     return std::nullopt;
 }
 
@@ -164,7 +168,8 @@ std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, QIODev
 }
 
 std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, const QString &path,
-                                                  const ProgressCallback &progressCallback)
+                                                  const ProgressCallback &progressCallback,
+                                                  const std::shared_ptr<WriteStop> &stop)
 {
     ProgressReporter progress(progressCallback);
     const QString fileName = GetFileNameFromPath(path);
@@ -174,10 +179,7 @@ std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, const 
     progress.set(10, caption);
 
     const QString shownPath = QDir::toNativeSeparators(path);
-    const auto fileFailure = [&](const QFileDevice &file, int step) {
-        return writeFailure(shownPath + QStringLiteral(": ") + file.errorString(), step);
-    };
-    const auto writeInto = [&](QFileDevice &file) {
+    const auto writeInto = [&](QIODevice &file) {
         std::optional<Failure> written = writeTable(list, widths, file, fileName, progress);
         if (written)
             written->description = shownPath + QStringLiteral(": ") + written->description;
@@ -191,23 +193,22 @@ std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, const 
         failure = writeFailure(target.pathOrReason, StepCreateFile);
         break;
     case SaveTarget::Kind::WriteThrough: {
-        QFile device;
         QString reason;
-        if (!openInPlace(device, path, reason))
+        const std::unique_ptr<DescriptorDevice> device = openInPlace(path, stop, reason);
+        if (!device)
             failure = writeFailure(shownPath + QStringLiteral(": ") + reason, StepCreateFile);
-        else if (!(failure = writeInto(device)) && !device.flush())
-            failure = fileFailure(device, StepClose);
+        else if (!(failure = writeInto(*device)) && !device->closeDescriptor())
+            failure = writeFailure(shownPath + QStringLiteral(": ") + device->errorString(), StepClose);
         break;
     }
     case SaveTarget::Kind::Replace: {
-        QSaveFile file(target.pathOrReason);
-        if (!file.open(QIODevice::WriteOnly)) {
-            failure = fileFailure(file, StepCreateFile);
-        } else if ((failure = writeInto(file))) {
-            file.cancelWriting();
-        } else if (!file.commit()) {
-            failure = fileFailure(file, StepClose);
-        }
+        ReplacementFile file(target.pathOrReason, stop);
+        if (!file.open())
+            failure = writeFailure(shownPath + QStringLiteral(": ") + file.errorString(), StepCreateFile);
+        else if ((failure = writeInto(file.device())))
+            file.discard();
+        else if (!file.commit())
+            failure = writeFailure(shownPath + QStringLiteral(": ") + file.errorString(), StepClose);
         break;
     }
     }

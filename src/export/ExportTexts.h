@@ -36,6 +36,15 @@ inline constexpr char CopiedToClipboard[] =
 inline constexpr char NothingToCopy[] = "There are no results to copy.";
 } // namespace texts
 
+// A cell's text as every export writes it, so that the text file, the
+// clipboard and the workbook agree and one row stays one line: a byte that
+// was not UTF-8 (which a path keeps as a lone surrogate) and any other lone
+// surrogate become U+FFFD; a C0 control or DEL (line feed, carriage return,
+// tab, escape...) becomes its visible control picture (U+2400 on); a C1
+// control and the line and paragraph separators become U+FFFD. Each
+// replacement is one UTF-16 unit, so column widths do not change.
+QString exportedText(const QString &text);
+
 // "Are you sure you wish to overwrite PATH ?", with the path as the dialog gave it.
 QString overwriteQuestion(const QString &path);
 

@@ -1,16 +1,27 @@
 #include "ResultsWorkbook.h"
 
+#include "ExportTexts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <Paths.h>
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <memory>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace brinmoor::exports {
 
@@ -27,7 +38,7 @@ constexpr double MaxColumnWidth = 255.0;
 
 QString cellValue(const ListSource &list, int row, int column)
 {
-    QString text = list.cellText(row, column);
+    QString text = exportedText(list.cellText(row, column));
     if (column > 0)
         text.remove(u'=');
     return text;
@@ -128,7 +139,7 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
 
     CellFailures headerFailures;
     for (int c = 0; c < columns; ++c) {
-        const QByteArray text = list.headerText(c).toUtf8();
+        const QByteArray text = exportedText(list.headerText(c)).toUtf8();
         if (const lxw_error error = worksheet_write_string(sheet, 0, lxw_col_t(c), text.constData(), nullptr))
             headerFailures.add(error, 0, c, StepHeaderRow);
     }
@@ -195,13 +206,94 @@ WorkbookFile createResultsWorkbook(const ListSource &list, const QString &parent
     return result;
 }
 
+namespace {
+
+// Removes what the open folder holds, never following a link: a link is
+// removed as a link, whatever it points to. depth bounds the descent, which
+// in a folder of ours never goes past its own files.
+void removeContents(int folder, int depth)
+{
+    const int listed = ::dup(folder);
+    DIR *entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    while (const dirent *entry = ::readdir(entries)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        struct stat status {};
+        if (::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(status.st_mode)) {
+            if (depth <= 0)
+                continue;
+            const int inner = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (inner < 0)
+                continue;
+            removeContents(inner, depth - 1);
+            ::close(inner);
+            ::unlinkat(folder, name, AT_REMOVEDIR);
+        } else {
+            ::unlinkat(folder, name, 0);
+        }
+    }
+    ::closedir(entries);
+}
+
+// The names createResultsWorkbook gives its folders: "results-" and six
+// letters or digits.
+bool isWorkbookFolderName(const char *name)
+{
+    constexpr char Prefix[] = "results-";
+    constexpr size_t PrefixLength = sizeof Prefix - 1;
+    if (std::strncmp(name, Prefix, PrefixLength) != 0 || std::strlen(name) != PrefixLength + 6)
+        return false;
+    return std::all_of(name + PrefixLength, name + PrefixLength + 6,
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+} // namespace
+
 void removeWorkbooksOlderThan(const QDateTime &before, const QString &folder)
 {
-    const QFileInfoList made = QDir(folder).entryInfoList({QStringLiteral("results-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QFileInfo &info : made) {
-        if (info.lastModified() < before)
-            QDir(info.filePath()).removeRecursively();
+    // Everything is looked at without following links and removed through
+    // descriptors of folders already checked, so a link planted in the cache
+    // (or swapped in meanwhile) can never turn the clean-up on other files.
+    const int cache = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (cache < 0)
+        return;
+    const int listed = ::dup(cache);
+    DIR *entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        ::close(cache);
+        return;
     }
+    const qint64 limit = before.toSecsSinceEpoch();
+    while (const dirent *entry = ::readdir(entries)) {
+        const char *name = entry->d_name;
+        if (!isWorkbookFolderName(name))
+            continue;
+        struct stat status {};
+        if (::fstatat(cache, name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(status.st_mode)
+            || status.st_uid != ::geteuid() || qint64(status.st_mtim.tv_sec) >= limit)
+            continue;
+        const int made = ::openat(cache, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (made < 0)
+            continue;
+        struct stat opened {};
+        if (::fstat(made, &opened) == 0 && opened.st_dev == status.st_dev && opened.st_ino == status.st_ino) {
+            removeContents(made, 4);
+            ::unlinkat(cache, name, AT_REMOVEDIR);
+        }
+        ::close(made);
+    }
+    ::closedir(entries);
+    ::close(cache);
 }
 
 } // namespace brinmoor::exports

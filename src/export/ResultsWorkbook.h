@@ -50,7 +50,9 @@ WorkbookFile createResultsWorkbook(const ListSource &list, const QString &folder
                                    const PercentCallback &progress = {});
 
 // Removes the workbook folders under folder last changed before the given
-// time. Safe to call off the GUI thread.
+// time: only folders of this user named as createResultsWorkbook names
+// them, checked without following links, never anything a link leads to.
+// Safe to call off the GUI thread.
 void removeWorkbooksOlderThan(const QDateTime &before, const QString &folder = workbookFolder());
 
 } // namespace brinmoor::exports

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "FileOutput.h"
+
 #include <QString>
 
-class QFile;
+#include <memory>
 
 namespace brinmoor::exports {
 
@@ -30,7 +32,9 @@ SaveTarget chooseSaveTarget(const QString &path);
 
 // Opens a WriteThrough target for writing in place, unbuffered, so that a
 // device's refusal shows at the write it refuses. A pipe that no program
-// reads is refused at once instead of waited on. reason says why on false.
-bool openInPlace(QFile &file, const QString &path, QString &reason);
+// reads is refused at once instead of waited on; one whose reader is slow is
+// waited on in a way that stop can end. reason says why on null.
+std::unique_ptr<DescriptorDevice> openInPlace(const QString &path, std::shared_ptr<WriteStop> stop,
+                                              QString &reason);
 
 } // namespace brinmoor::exports

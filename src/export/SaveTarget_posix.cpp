@@ -5,7 +5,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,22 +50,17 @@ SaveTarget chooseSaveTarget(const QString &path)
                 .arg(QDir::toNativeSeparators(path), kindOf(target.st_mode))};
 }
 
-bool openInPlace(QFile &file, const QString &path, QString &reason)
+std::unique_ptr<DescriptorDevice> openInPlace(const QString &path, std::shared_ptr<WriteStop> stop,
+                                              QString &reason)
 {
+    // Non-blocking from the open on: the open must not wait for a reader,
+    // and the writes wait in poll, where a stop can reach them.
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        reason = errno == ENXIO ? QStringLiteral("no program is reading from this pipe")
-                                : QString::fromLocal8Bit(std::strerror(errno));
-        return false;
+        reason = errno == ENXIO ? QStringLiteral("no program is reading from this pipe") : systemErrorText(errno);
+        return nullptr;
     }
-    // Only the open must not wait; the writes may, as long as the reader reads.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        reason = file.errorString();
-        return false;
-    }
-    return true;
+    return std::make_unique<DescriptorDevice>(fd, std::move(stop));
 }
 
 } // namespace brinmoor::exports

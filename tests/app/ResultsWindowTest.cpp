@@ -26,11 +26,16 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <QApplication>
 #include <QThread>
 
 #include <algorithm>
 #include <numeric>
 
+#include <csignal>
+
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +90,7 @@ private slots:
     void cancelAndNoTouchNothing();
     void aTargetThatCannotBeWrittenGivesOneReport();
     void aTargetThatIsNoRegularFileIsNeverReplaced();
+    void aPipeThatStallsOrClosesNeverTakesTheWindow();
 
     void spreadsheetAbsentShowsBothBoxesInOrder();
     void spreadsheetPresentOpensTheWorkbook();
@@ -379,6 +385,76 @@ void ResultsWindowTest::aTargetThatIsNoRegularFileIsNeverReplaced()
     QCOMPARE(save(folder), report(folder + QStringLiteral(": this is a folder, not a file, so the results were not written there."), 106));
     QCOMPARE(modeOf(folder), unsigned(S_IFDIR));
     QVERIFY(QFile::exists(folder + QStringLiteral("/inside.txt")));
+}
+
+void ResultsWindowTest::aPipeThatStallsOrClosesNeverTakesTheWindow()
+{
+    // As a program started from a shell finds it: a broken pipe kills.
+    std::signal(SIGPIPE, SIG_DFL);
+    MainWindow &w = makeWindow();
+    struct sigaction installed {};
+    QCOMPARE(::sigaction(SIGPIPE, nullptr, &installed), 0);
+    QVERIFY(installed.sa_handler == SIG_IGN);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QApplication::setActiveWindow(&w);
+
+    // Far more than a pipe holds, so the save waits for its reader.
+    QList<QPair<QString, bool>> rows;
+    for (int i = 0; i < 20000; ++i)
+        rows.append({QStringLiteral("%1 lines - /data/some/longer/folder/file%1.txt").arg(i), true});
+    fill(rows);
+    const QString fifo = path(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto *stop = child<QPushButton>("StopButton");
+
+    enum class Reader { Leaves, StopControl, Escape, WindowCloses };
+    for (const Reader reader : {Reader::Leaves, Reader::StopControl, Reader::Escape, Reader::WindowCloses}) {
+        // The reader's end, opened first so the save finds a reader; it
+        // reads nothing until told.
+        const int readEnd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(readEnd >= 0);
+        m_dialogs->messages.clear();
+        m_finished->clear();
+        m_fileDialogs->savePaths = {fifo};
+        m_dialogs->answers = {MessageAnswer::Yes};
+        press("PushButton9");
+        pollfd data{readEnd, POLLIN, 0};
+        QTRY_VERIFY(::poll(&data, 1, 0) == 1);
+        QTest::qWait(50);
+        QVERIFY(m_finished->isEmpty());
+        QVERIFY(stop->isVisible());
+
+        switch (reader) {
+        case Reader::Leaves:
+            ::close(readEnd);
+            break;
+        case Reader::StopControl:
+            stop->click();
+            break;
+        case Reader::Escape:
+            QTest::keyClick(&w, Qt::Key_Escape);
+            break;
+        case Reader::WindowCloses:
+            w.close();
+            break;
+        }
+        QVERIFY(waitForExport());
+        if (reader != Reader::Leaves)
+            ::close(readEnd);
+
+        QStringList texts = m_dialogs->texts();
+        texts.removeFirst();   // "Are you sure you wish to overwrite"
+        if (reader == Reader::Leaves)
+            QCOMPARE(texts, QStringList{reportText(fifo + QStringLiteral(": Broken pipe"),
+                                                   location::SaveListviewProperlySpaced, 112)});
+        else
+            QCOMPARE(texts, QStringList{});   // stopped on purpose: no report, no "Done."
+        QVERIFY(!w.busy().isBusy());
+        QCOMPARE(w.progressBar().caption(), QStringLiteral("Progress Bar"));
+        QTRY_VERIFY(!stop->isVisible());
+    }
 }
 
 // ---------------------------------------------------------- spreadsheet

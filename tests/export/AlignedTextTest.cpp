@@ -10,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace brinmoor;
@@ -203,6 +207,21 @@ TEST(AlignedTextFailure, DeviceThatFillsUpGivesOneFailureAndNoDone)
     }
 }
 
+TEST(AlignedTextFailure, AFlushThatFailsAfterBufferedWritesFailsTheSave)
+{
+    // A short table fits the file's buffer, so every write "succeeds" and
+    // only the flush meets the full device.
+    QFile full(QStringLiteral("/dev/full"));
+    ASSERT_TRUE(full.open(QIODevice::WriteOnly));
+    QStringList captions;
+    const auto failure = SaveListviewProperlySpaced(results({{Row21, true}}), full, QStringLiteral("out.txt"),
+                                                    [&](int, const QString &caption) { captions.append(caption); });
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->description, QStringLiteral("No space left on device"));
+    EXPECT_EQ(failure->step, 116);
+    EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
+}
+
 class AlignedTextFile : public ::testing::Test
 {
 protected:
@@ -286,4 +305,58 @@ TEST_F(AlignedTextFile, WriteFailingHalfwayKeepsTheOldFile)
     EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
     EXPECT_EQ(readFile(target), QByteArray("old contents"));
     EXPECT_EQ(entries(), QStringList{QStringLiteral("old.txt")});
+}
+
+TEST_F(AlignedTextFile, AFullFileSystemKeepsTheOldFileAndNamesTheReason)
+{
+    const QString mountPoint = path(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    const QString target = mountPoint + QStringLiteral("/old.txt");
+    writeFile(target, "old contents");
+    {
+        // Fill what is left, so the save's first page has no room.
+        QFile filler(mountPoint + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    QStringList captions;
+    const auto failure = SaveListviewProperlySpaced(m_list, target, [&](int, const QString &c) { captions.append(c); });
+    const QByteArray kept = readFile(target);
+    const QStringList left = QDir(mountPoint).entryList(QDir::Files | QDir::Hidden);
+    ::umount(QFile::encodeName(mountPoint).constData());
+
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->description, QDir::toNativeSeparators(target) + S(": No space left on device"));
+    EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
+    EXPECT_EQ(kept, QByteArray("old contents"));
+    EXPECT_EQ(left, (QStringList{QStringLiteral("filler"), QStringLiteral("old.txt")}));
+}
+
+TEST_F(AlignedTextFile, AReplacedFileKeepsItsPermissionBitsAndOwner)
+{
+    const bool administrator = ::geteuid() == 0;
+    for (const mode_t mode : {mode_t(0444), mode_t(0640), mode_t(0604), mode_t(0755)}) {
+        const QString target = path(QStringLiteral("kept%1").arg(mode, 0, 8));
+        writeFile(target, "old");
+        const QByteArray native = QFile::encodeName(target);
+        ASSERT_EQ(::chmod(native.constData(), mode), 0);
+        // Only an administrator may give a file to someone else.
+        if (administrator) {
+            ASSERT_EQ(::chown(native.constData(), 1, 1), 0);
+        }
+        struct stat before {};
+        ASSERT_EQ(::stat(native.constData(), &before), 0);
+
+        ASSERT_EQ(SaveListviewProperlySpaced(m_list, target), std::nullopt) << mode;
+        struct stat after {};
+        ASSERT_EQ(::stat(native.constData(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, mode) << std::oct << mode;
+        EXPECT_EQ(after.st_uid, before.st_uid) << mode;
+        EXPECT_EQ(after.st_gid, before.st_gid) << mode;
+        EXPECT_EQ(readFile(target), exportToBuffer(m_list));
+    }
 }

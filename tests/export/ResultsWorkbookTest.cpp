@@ -1,11 +1,15 @@
 #include "QtPrinters.h"
 
+#include <AlignedText.h>
+#include <Paths.h>
 #include <ResultsWorkbook.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QBuffer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -53,7 +57,80 @@ std::optional<QStringList> readBack(const QStringList &workbooks, const QString 
     return csv;
 }
 
+// The texts of a workbook's first sheet, row by row (one text per row: the
+// lists here have one column), read from its XML with unzip; nothing when
+// unzip is missing.
+std::optional<QStringList> sheetTexts(const QString &workbook)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (program.isEmpty())
+        return std::nullopt;
+    QProcess unzip;
+    unzip.start(program, {QStringLiteral("-p"), workbook, QStringLiteral("xl/worksheets/sheet1.xml")});
+    EXPECT_TRUE(unzip.waitForFinished(30000));
+    const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
+    QStringList texts;
+    static const QRegularExpression text(QStringLiteral("<t(?: [^>]*)?>([^<]*)</t>"));
+    for (const QRegularExpressionMatch &m : text.globalMatch(xml)) {
+        QString t = m.captured(1);
+        t.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+        t.replace(QStringLiteral("&quot;"), QStringLiteral("\"")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        texts.append(t);
+    }
+    return texts;
+}
+
 } // namespace
+
+TEST(ResultsWorkbook, EveryExportWritesANameTheSameWayOneRowPerLine)
+{
+    struct Case
+    {
+        const char *what;
+        QString name;
+        QString written;
+    };
+    const QString ok = S("\xEF\xBF\xBD");   // U+FFFD
+    const QList<Case> cases{
+        {"plain", S("caf\xC3\xA9.txt"), S("caf\xC3\xA9.txt")},
+        {"byte not UTF-8", pathFromNative("a\xFF" "b.txt"), S("a") + ok + S("b.txt")},
+        {"line feed", S("a\nb"), S("a\xE2\x90\x8A" "b")},
+        {"carriage return and line feed", S("a\r\nb"), S("a\xE2\x90\x8D\xE2\x90\x8A" "b")},
+        {"tab and escape", S("a\tb\x1B"), S("a\xE2\x90\x89" "b\xE2\x90\x9B")},
+        {"delete", S("a\x7F"), S("a\xE2\x90\xA1")},
+        {"next line and line separator", QString::fromUtf16(u"a\u0085b\u2028c"), S("a") + ok + S("b") + ok + S("c")},
+        {"lone surrogate", S("a") + QChar(0xD800) + S("b"), S("a") + ok + S("b")},
+        {"pair kept", S("a\xF0\x9F\x98\x80"), S("a\xF0\x9F\x98\x80")},
+    };
+    QList<ResultRowView> rows;
+    for (const Case &c : cases)
+        rows.append({S("1 lines - /d/") + c.name, true});
+    const ResultRowsSource list(S(" Results"), rows);
+
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
+    ASSERT_EQ(SaveListviewProperlySpaced(list, file, S("out.txt")), std::nullopt);
+    QStringList fileLines = QString::fromUtf8(file.data()).split(S("\r\n"));
+    ASSERT_EQ(fileLines.takeLast(), QString());
+    fileLines.removeFirst();   // the header
+    const QStringList clipLines = CopyListviewProperlySpaced(list).split(S("\r\n"));
+
+    QTemporaryDir dir;
+    const QString workbook = dir.filePath(S("names.xlsx"));
+    ASSERT_EQ(writeResultsWorkbook(list, workbook), QList<Failure>{});
+    const std::optional<QStringList> cells = sheetTexts(workbook);
+
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        const QString expected = S("1 lines - /d/") + cases.at(i).written;
+        EXPECT_EQ(fileLines.value(i).chopped(1).trimmed(), expected) << cases.at(i).what;
+        EXPECT_EQ(clipLines.value(i), expected) << cases.at(i).what;
+        if (cells)
+            EXPECT_EQ(cells->value(i + 1), expected) << cases.at(i).what;
+    }
+    EXPECT_EQ(fileLines.size(), cases.size());
+    if (!cells)
+        GTEST_SKIP() << "unzip is not installed; the workbook was not read back";
+}
 
 TEST(ResultsWorkbook, TheSpreadsheetProgramReadsTheSheetLayout)
 {
@@ -112,21 +189,49 @@ TEST(ResultsWorkbook, WorkbooksOlderThanADayAreRemovedAndNothingElse)
 {
     QTemporaryDir dir;
     const QDateTime now = QDateTime::currentDateTime();
+    const auto age = [&](const QString &path, int hoursAgo) {
+        const struct timeval times[2] = {{now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0},
+                                         {now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0}};
+        EXPECT_EQ(::lutimes(QFile::encodeName(path).constData(), times), 0);
+    };
     const auto made = [&](const char *name, int hoursAgo) {
         const QString folder = dir.filePath(S(name));
         QDir().mkpath(folder + S("/inner"));
-        const struct timeval times[2] = {{now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0},
-                                         {now.addSecs(-3600 * hoursAgo).toSecsSinceEpoch(), 0}};
-        EXPECT_EQ(::utimes(QFile::encodeName(folder).constData(), times), 0);
+        age(folder, hoursAgo);
         return folder;
     };
-    const QString old = made("results-old", 25);
-    const QString recent = made("results-new", 23);
-    const QString other = made("other", 48);
-    removeWorkbooksOlderThan(now.addDays(-1), dir.path());
+    // Files elsewhere that links in the cache point at.
+    const QString precious = dir.filePath(S("elsewhere/precious"));
+    QDir().mkpath(precious);
+    QFile keep(precious + S("/keep.txt"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    age(precious, 48);   // so the link looks as old as a forgotten workbook
+
+    const QString cache = dir.filePath(S("cache"));
+    const QString old = [&] { QDir().mkpath(cache); return made("cache/results-Ab12Cd", 25); }();
+    ASSERT_TRUE(QFile::link(precious, old + S("/inner/link")));
+    ASSERT_TRUE(QFile::link(precious + S("/keep.txt"), old + S("/file-link")));
+    age(old, 25);
+    const QString recent = made("cache/results-Ef34Gh", 23);
+    const QString other = made("cache/other", 48);
+    const QString link = cache + S("/results-Ij56Kl");
+    ASSERT_TRUE(QFile::link(precious, link));
+    age(link, 48);
+
+    removeWorkbooksOlderThan(now.addDays(-1), cache);
     EXPECT_FALSE(QFileInfo::exists(old));
     EXPECT_TRUE(QFileInfo::exists(recent));
     EXPECT_TRUE(QFileInfo::exists(other));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(precious + S("/keep.txt")));
+
+    // A cache folder that is itself a link is left alone.
+    const QString linkedCache = dir.filePath(S("linked-cache"));
+    ASSERT_TRUE(QFile::link(dir.filePath(S("elsewhere")), linkedCache));
+    made("elsewhere/results-Mn78Op", 48);
+    removeWorkbooksOlderThan(now.addDays(-1), linkedCache);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(S("elsewhere/results-Mn78Op"))));
 }
 
 TEST(ResultsWorkbook, CellsTooLongForASheetGiveOneFailureAndTheRestIsWritten)

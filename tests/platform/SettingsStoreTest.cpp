@@ -89,6 +89,34 @@ private slots:
         QCOMPARE(reopened.read(QStringLiteral("Option1"), {}), QStringLiteral("True"));
     }
 
+    void everyDamagedFileIsKeptUnderANameOfItsOwn_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("cut inside a character") << QByteArray("[Brinmoor]\nExclude%20Words=caf\xC3");
+        QTest::newRow("overlong form") << QByteArray("[Brinmoor]\nExclude%20Words=\xC0\xAF\n");
+        QTest::newRow("encoded surrogate") << QByteArray("[Brinmoor]\nExclude%20Words=\xED\xA0\x80\n");
+        QTest::newRow("stray continuation byte") << QByteArray("[Brinmoor]\nOption1=\x80True\n");
+    }
+
+    void everyDamagedFileIsKeptUnderANameOfItsOwn()
+    {
+        QFETCH(QByteArray, content);
+        const QStringList asides{QStringLiteral(".damaged"), QStringLiteral(".damaged.1"), QStringLiteral(".damaged.2")};
+        for (qsizetype n = 0; n < asides.size(); ++n) {
+            // Each start finds the file damaged again (a little differently).
+            writeFile(content + QByteArray(int(n), '\n'));
+            SettingsStore store(fileName());
+            QVERIFY2(store.openProblem().contains(QStringLiteral("kept as ") + fileName() + asides.at(n)),
+                     qPrintable(store.openProblem()));
+            QCOMPARE(store.read(QStringLiteral("Exclude Words"), QStringLiteral("none")), QStringLiteral("none"));
+        }
+        for (qsizetype n = 0; n < asides.size(); ++n) {
+            QFile aside(fileName() + asides.at(n));
+            QVERIFY(aside.open(QIODevice::ReadOnly));
+            QCOMPARE(aside.readAll(), content + QByteArray(int(n), '\n'));
+        }
+    }
+
     void unreadableFileGivesDefaultsAndIsNeverWritten()
     {
         // A folder where the file should be cannot be read by anyone, root

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLockFile>
 #include <QSettings>
 #include <QStringDecoder>
 #include <QStringList>
@@ -31,7 +32,9 @@ bool hasSettingsForm(const QByteArray &text)
 {
     if (text.contains('\0'))
         return false;
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless, so a file cut inside a character is an error too, not a
+    // sequence held back for more input that never comes.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = decoder(text);
     if (decoder.hasError())
         return false;
@@ -83,10 +86,18 @@ void SettingsStore::checkOpened()
     if (damaged) {
         // Keep the damaged file for whoever wants to look at it and start
         // afresh, so that this session's changes are saved again.
-        const QString aside = file + QStringLiteral(".damaged");
+        // Copies kept from earlier starts stay: each one gets the next free
+        // number (rename never replaces an existing file).
         m_settings.reset();
-        QFile::remove(aside);
-        const bool moved = QFile::rename(file, aside);
+        QString aside = file + QStringLiteral(".damaged");
+        bool moved = false;
+        for (int n = 1; n <= 1000 && !moved; ++n) {
+            moved = QFile::rename(file, aside);
+            if (!moved && !QFileInfo::exists(aside))
+                break;   // refused for another reason than the name
+            if (!moved)
+                aside = file + QStringLiteral(".damaged.%1").arg(n);
+        }
         m_settings = std::make_unique<QSettings>(file, QSettings::NativeFormat);
         if (moved) {
             m_problem = QStringLiteral("The settings file %1 is damaged; it was kept as %2 and "
@@ -176,6 +187,24 @@ std::optional<QString> SettingsStore::rawValue(const QString &key) const
         return value;
     }
     return std::nullopt;
+}
+
+QString SettingsStore::update(const QString &key, const std::function<QString(const QString &stored)> &change)
+{
+    if (m_readOnly)
+        return write(key, change(read(key, QString())));
+    // QSettings holds its own "<file>.lock" while it writes, so this lock
+    // has a name of its own: it spans the read as well as the write.
+    QLockFile lock(m_settings->fileName() + QStringLiteral(".update-lock"));
+    // Without a lock (a folder that takes no files) the write goes ahead
+    // and says itself that it failed.
+    const bool locked = lock.tryLock(5000);
+    // Takes in what other copies of the program stored meanwhile.
+    m_settings->sync();
+    const QString answer = write(key, change(read(key, QString())));
+    if (locked)
+        lock.unlock();
+    return answer;
 }
 
 QString SettingsStore::write(const QString &key, const QString &value)

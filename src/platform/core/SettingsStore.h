@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,8 +28,10 @@ public:
     SettingsStore &operator=(const SettingsStore &) = delete;
 
     // What was wrong with the stored file when it was opened (damaged or
-    // unreadable); empty when it was fine or missing. A damaged store reads
-    // as empty and is never written over, so nothing of it is lost.
+    // unreadable); empty when it was fine or missing. A damaged store (any
+    // line that is no setting, any byte sequence that is not UTF-8) reads
+    // as empty and is never written over: it is kept beside as
+    // ".damaged", or ".damaged.N" when earlier copies are there.
     QString openProblem() const;
 
     QString read(const QString &key, const QString &fallback) const;
@@ -36,6 +39,12 @@ public:
     // why, saying that changes will not be kept, for the caller to tell the
     // user; later failures answer empty, since the user knows by then.
     QString write(const QString &key, const QString &value);
+
+    // Rewrites one value from what is stored now: under a lock shared by
+    // every copy of the program, reads the key afresh from the file (another
+    // copy may have changed it since), and writes what change makes of it.
+    // Answers as write() does.
+    QString update(const QString &key, const std::function<QString(const QString &stored)> &change);
 
     QString fileName() const;
 
