@@ -177,13 +177,15 @@ WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words, std:
                 below.push_back({c, state});
             });
         }
-        if (denseOpen && (denseOrder.size() + below.size()) * m_classes <= denseEntries) {
-            for (const Step &s : below) {
-                m_isDense.set(s.state);
-                denseOrder.push_back(s.state);
+        // Shallower first, as far as the budget goes: the last dense level
+        // may be dense only in part (its fallbacks are all shallower).
+        for (std::size_t k = 0; denseOpen && k < below.size(); ++k) {
+            if ((denseOrder.size() + 1) * m_classes > denseEntries) {
+                denseOpen = false;
+                break;
             }
-        } else {
-            denseOpen = false;
+            m_isDense.set(below[k].state);
+            denseOrder.push_back(below[k].state);
         }
         level.clear();
         for (const Step &s : below) {
