@@ -2,7 +2,7 @@
 # Benchmarks of Brinmoor side by side with the standard tools, in one run,
 # written to bench/RESULTS.md as ratios with the exact commands and peak memory.
 # Usage: bench/run.sh BUILD_DIR [SECTION...]   (a Release build with -DBRINMOOR_BENCH=ON)
-#   sections: large-file long-line words tree window scan results (default: all)
+#   sections: large-file long-line words matcher tree window scan results (default: all)
 # Never run in CI. Needs hyperfine and ripgrep (bench_packages in brinmoor.sh);
 # the window sections need Xvfb or a display, results needs xclip too.
 set -euo pipefail
@@ -11,7 +11,7 @@ here="$bench_dir"
 build="$(cd "${1:?usage: run.sh BUILD_DIR [SECTION...]}" && pwd)"
 shift
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line words tree window scan results)
+[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line words matcher tree window scan results)
 results="$here/RESULTS.md"
 data="$bench_data"
 runs="${BRINMOOR_BENCH_RUNS:-7}"
@@ -304,11 +304,44 @@ section_words() {
   } | report_section "$results" words
 }
 
+# --- the word matcher alone -----------------------------------------------------
+
+# Build time and memory of the word matcher for long and many words, through
+# bench/matcher_bench.cpp. BRINMOOR_MATCHER_BEFORE may name the same program
+# built from an earlier commit: its rows then stand beside the current ones.
+section_matcher() {
+  local rows=() load cases=(twelve short huge long) builds=("$build/bin/matcher_bench")
+  load="$(cut -d' ' -f1-3 /proc/loadavg)"
+  [ -z "${BRINMOOR_MATCHER_BEFORE:-}" ] || builds=("$BRINMOOR_MATCHER_BEFORE" "${builds[@]}")
+  for c in "${cases[@]}"; do
+    for b in "${builds[@]}"; do
+      local line peak
+      line="$(/usr/bin/time -f 'PEAK %M' "$b" "$c" 2>&1)"
+      peak="$(awk '/^PEAK/ {printf "%.1f", $2 / 1024}' <<<"$line")"
+      line="$(grep -v '^PEAK' <<<"$line")"
+      rows+=("| $c | $( [ "$b" = "$build/bin/matcher_bench" ] && echo now || echo before) | $(sed -E 's/^[a-z]+ //; s/ /  | /g; s/[a-z_]+=//g' <<<"$line") | $peak |")
+    done
+  done
+  {
+    echo "## Word matcher: build time and memory"
+    echo
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average before: $load. \`matcher_bench CASE\`: random"
+    echo "lower-case words (twelve: 240,000 of 12 letters; short: 1,000,000 of 4 to 12; huge: one of 50,000,000;"
+    echo "long: 10,000 of 10,000). CPU seconds of the build; matcher bytes as it reports them; resident growth"
+    echo "held after the build and at its peak; whole process peak from \`/usr/bin/time\`."
+    echo
+    echo "| case | build | words | bytes of words | CPU s | matcher bytes | held MiB | build peak MiB | matcher bytes per byte | process peak MiB |"
+    echo "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |"
+    printf '%s\n' "${rows[@]}"
+  } | report_section "$results" matcher
+}
+
 for section in "${sections[@]}"; do
   case "$section" in
     large-file) section_large_file ;;
     long-line) section_long_line ;;
     words) section_words ;;
+    matcher) section_matcher ;;
     tree) "$here/tree.sh" "$build" "$results" ;;
     window) "$here/window.sh" "$build" "$results" ;;
     scan) "$here/scan.sh" "$build" "$results" ;;

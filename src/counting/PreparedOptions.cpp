@@ -32,6 +32,12 @@ class FoldedWords
 public:
     explicit FoldedWords(const QStringList &rows)
     {
+        // Folding keeps every character's length, so the units fit exactly:
+        // a buffer grown by doubling could take twice a huge list's size.
+        std::size_t units = 0;
+        for (const QString &row : rows)
+            units += static_cast<std::size_t>(trimSpaces(row).size());
+        m_units.reserve(units);
         std::vector<std::size_t> starts;
         starts.reserve(static_cast<std::size_t>(rows.size()) + 1);
         for (const QString &row : rows) {

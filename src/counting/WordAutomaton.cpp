@@ -1,14 +1,15 @@
 #include "WordAutomaton.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace brinmoor::counting {
 
 namespace {
 
-// Dense rows take at most this many entries (16 MiB): ten thousand everyday
-// words fit whole; a larger or longer set keeps its deeper states sparse.
-constexpr std::size_t kDenseBudget = std::size_t{1} << 22;
+// A fallback is kept at least every this many states along a chain: finding
+// one that is not kept costs at most this many steps.
+constexpr std::uint32_t kFailEvery = 16;
 
 char16_t foldedUnit(char16_t unit)
 {
@@ -17,14 +18,33 @@ char16_t foldedUnit(char16_t unit)
     return QChar::isSurrogate(unit) ? unit : static_cast<char16_t>(QChar::toCaseFolded(char32_t{unit}));
 }
 
+std::size_t commonPrefix(std::u16string_view a, std::u16string_view b)
+{
+    const auto ends = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    return static_cast<std::size_t>(ends.first - a.begin());
+}
+
 } // namespace
+
+void WordAutomaton::RankedBits::finishRanks()
+{
+    m_before.resize(m_words.size() + 1);
+    std::uint32_t sum = 0;
+    for (std::size_t w = 0; w < m_words.size(); ++w) {
+        m_before[w] = sum;
+        sum += static_cast<std::uint32_t>(__builtin_popcountll(m_words[w]));
+    }
+    m_before[m_words.size()] = sum;
+}
 
 WordAutomaton::WordAutomaton()
     : WordAutomaton(std::vector<std::u16string_view>{})
 {
 }
 
-WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words)
+// Dense rows take at most kDenseBudget entries: ten thousand everyday words
+// fit whole; a larger or longer set keeps its deeper states sparse.
+WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words, std::size_t denseEntries)
     : m_unitClass(0x10000, 0)
 {
     // Classes in increasing unit order, so that words sorted by unit give
@@ -42,93 +62,213 @@ WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words)
     for (std::size_t b = 0; b < 0x80; ++b)
         m_byteClass[b] = m_unitClass[b];
 
-    // Breadth first: the words below a state share its prefix and form one
-    // run of the sorted list, split by their next unit into its children.
-    struct Range
+    // The trie in depth-first order, straight from the sorted words: each
+    // word adds the states below its common prefix with the word before it,
+    // numbered one after the other. A word that starts with an earlier one
+    // adds nothing: a line holding it holds the shorter word too.
+    std::size_t states = 1;
     {
-        std::uint32_t begin, end;
-    };
-    std::vector<Range> ranges{{0, static_cast<std::uint32_t>(words.size())}};
-    m_label.push_back(0);
-    m_fail.push_back(0);
-    std::size_t depth = 0;
-    std::uint32_t levelEnd = 1;
-    for (std::uint32_t state = 0; state < m_label.size(); ++state) {
-        if (state == levelEnd) {
-            ++depth;
-            levelEnd = static_cast<std::uint32_t>(m_label.size());
+        std::u16string_view kept;
+        for (std::u16string_view word : words) {
+            const std::size_t shared = commonPrefix(kept, word);
+            if (!kept.empty() && shared == kept.size())
+                continue;
+            states += word.size() - shared;
+            kept = word;
         }
-        m_firstChild.push_back(static_cast<std::uint32_t>(m_label.size()));
-        // Once a word has ended the line is excluded: longer words through
-        // here never matter. Every word below any other state is longer
-        // than the state's depth.
-        if (m_fail[state] & kMatchBit)
-            continue;
-        const Range range = ranges[state];
-        for (std::uint32_t k = range.begin; k < range.end;) {
-            const char16_t unit = words[k][depth];
-            std::uint32_t end = k + 1;
-            while (end < range.end && words[end][depth] == unit)
-                ++end;
-            const std::uint16_t label = classOf[unit];
-            // The fallback: the longest proper suffix of this prefix that is a
-            // prefix of some word, found through the shallower states, which
-            // are complete by now.
-            std::uint32_t fail = 0;
-            if (state != 0) {
-                for (std::uint32_t at = m_fail[state] & ~kMatchBit;; at = m_fail[at] & ~kMatchBit) {
-                    if (const std::uint32_t c = child(at, label)) {
-                        fail = c;
-                        break;
-                    }
-                    if (at == 0)
-                        break;
-                }
+    }
+    if (states >= kDeep)
+        throw std::length_error("The exclusion words are too long to be matched together.");
+    const auto count = static_cast<std::uint32_t>(states);
+    m_label.assign(count, 0);
+    m_match.resize(count);
+    m_isDense.resize(count);
+    m_branch.resize(count);
+    m_hasFail.resize(count);
+    {
+        // The current path as runs of consecutive numbers: the state at
+        // depth d of a run starting at {depth, id} is id + d - depth.
+        struct Run
+        {
+            std::size_t depth;
+            std::uint32_t id;
+        };
+        std::vector<Run> path{{0, 0}};
+        struct Edge
+        {
+            std::uint32_t parent, child;
+        };
+        std::vector<Edge> extra;   // children after the first, which is parent + 1
+        std::u16string_view kept;
+        std::uint32_t next = 1;
+        for (std::u16string_view word : words) {
+            const std::size_t shared = commonPrefix(kept, word);
+            if (!kept.empty() && shared == kept.size())
+                continue;
+            while (path.back().depth > shared)
+                path.pop_back();
+            const std::uint32_t parent = path.back().id + static_cast<std::uint32_t>(shared - path.back().depth);
+            if (!kept.empty())
+                extra.push_back({parent, next});
+            path.push_back({shared + 1, next});
+            for (std::size_t d = shared; d < word.size(); ++d)
+                m_label[next++] = classOf[word[d]];
+            m_match.set(next - 1);
+            kept = word;
+        }
+        std::stable_sort(extra.begin(), extra.end(),
+                         [](const Edge &a, const Edge &b) { return a.parent < b.parent; });
+        for (std::size_t i = 0; i < extra.size(); ++i) {
+            const std::uint32_t parent = extra[i].parent;
+            if (i == 0 || extra[i - 1].parent != parent) {
+                m_branch.set(parent);
+                m_branchStart.push_back(static_cast<std::uint32_t>(m_branchChild.size()));
+                m_branchChild.push_back(parent + 1);
             }
-            // A word sorts before the words it is a prefix of.
-            const bool ends = words[k].size() == depth + 1;
-            const bool match = ends || (m_fail[fail] & kMatchBit);
-            m_label.push_back(label);
-            m_fail.push_back(fail | (match ? kMatchBit : 0));
-            ranges.push_back({k, end});
-            k = end;
+            m_branchChild.push_back(extra[i].child);
         }
+        m_branchStart.push_back(static_cast<std::uint32_t>(m_branchChild.size()));
+        m_branch.finishRanks();
     }
-    m_firstChild.push_back(static_cast<std::uint32_t>(m_label.size()));
-    ranges = {};
-    m_label.shrink_to_fit();
-    m_fail.shrink_to_fit();
-    m_firstChild.shrink_to_fit();
 
-    // Dense rows for the shallowest states: a row starts as its fallback's
-    // (which is shallower, so done already) and takes its own children.
-    m_denseStates = static_cast<std::uint32_t>(
-        std::clamp<std::size_t>(kDenseBudget / m_classes, 1, m_label.size()));
-    m_dense.assign(std::size_t{m_denseStates} * m_classes, kRoot);
-    for (std::uint32_t state = 0; state < m_denseStates; ++state) {
-        State *row = m_dense.data() + std::size_t{state} * m_classes;
-        if (state > 0) {
-            const std::uint32_t fail = m_fail[state] & ~kMatchBit;
-            std::copy_n(m_dense.data() + std::size_t{fail} * m_classes, m_classes, row);
+    // Fallbacks level by level (each is shallower than its state, so done
+    // by then), kept in full only while building.
+    std::vector<std::uint32_t> fail(count, 0);
+    std::vector<std::uint32_t> denseOrder{0};   // dense states, shallower first
+    m_isDense.set(0);
+    bool denseOpen = true;
+    struct Step
+    {
+        std::uint32_t state, parent;
+    };
+    std::vector<std::uint32_t> level{0};
+    std::vector<Step> below;
+    auto forEachChild = [&](std::uint32_t id, auto &&visit) {
+        if (m_branch.test(id)) {
+            const std::uint32_t r = m_branch.rank(id);
+            for (std::uint32_t k = m_branchStart[r]; k < m_branchStart[r + 1]; ++k)
+                visit(m_branchChild[k]);
+        } else if (id + 1 < count) {
+            visit(id + 1);
         }
-        for (std::uint32_t c = m_firstChild[state]; c < m_firstChild[state + 1]; ++c)
-            row[m_label[c]] = encode(c);
+    };
+    while (!level.empty()) {
+        below.clear();
+        for (const std::uint32_t state : level) {
+            forEachChild(state, [&](std::uint32_t c) {
+                std::uint32_t f = 0;
+                if (state != 0) {
+                    for (std::uint32_t at = fail[state];; at = fail[at]) {
+                        if (const std::uint32_t found = child(at, m_label[c])) {
+                            f = found;
+                            break;
+                        }
+                        if (at == 0)
+                            break;
+                    }
+                }
+                fail[c] = f;
+                // Once a word has ended the line is excluded: what lies below
+                // never matters.
+                if (m_match.test(c) || m_match.test(f)) {
+                    m_match.set(c);
+                    return;
+                }
+                below.push_back({c, state});
+            });
+        }
+        // Shallower first, as far as the budget goes: the last dense level
+        // may be dense only in part (its fallbacks are all shallower).
+        for (std::size_t k = 0; denseOpen && k < below.size(); ++k) {
+            if ((denseOrder.size() + 1) * m_classes > denseEntries) {
+                denseOpen = false;
+                break;
+            }
+            m_isDense.set(below[k].state);
+            denseOrder.push_back(below[k].state);
+        }
+        level.clear();
+        for (const Step &s : below) {
+            level.push_back(s.state);
+            if (m_isDense.test(s.state))
+                continue;
+            // Kept at the top of every chain and now and then along it; and
+            // wherever it is not the parent's fallback's child, which would
+            // take more than one step to find again.
+            bool keep = m_isDense.test(s.parent) || m_branch.test(s.parent) || s.state % kFailEvery == 0;
+            if (!keep) {
+                const std::uint32_t parentFail = fail[s.parent];
+                keep = !m_isDense.test(parentFail) && child(parentFail, m_label[s.state]) != fail[s.state];
+            }
+            if (keep)
+                m_hasFail.set(s.state);
+        }
     }
+    below = {};
+    level = {};
+    m_match.finishRanks();
+    m_isDense.finishRanks();
+    m_hasFail.finishRanks();
+
+    // Dense rows: a row starts as its fallback's (which is shallower, so
+    // done already) and takes its own children.
+    m_denseStates = static_cast<std::uint32_t>(denseOrder.size());
+    m_denseId.assign(m_denseStates, 0);
+    m_dense.assign(std::size_t{m_denseStates} * m_classes, kRoot);
+    for (const std::uint32_t state : denseOrder) {
+        m_denseId[denseRow(state)] = state;
+        State *row = m_dense.data() + std::size_t{denseRow(state)} * m_classes;
+        if (state > 0)
+            std::copy_n(m_dense.data() + std::size_t{denseRow(fail[state])} * m_classes, m_classes, row);
+        forEachChild(state, [&](std::uint32_t c) { row[m_label[c]] = encode(c); });
+    }
+
+    m_storedFail.reserve(m_hasFail.rank(count - 1) + 1);
+    const std::vector<std::uint64_t> &keptBits = m_hasFail.words();
+    for (std::size_t w = 0; w < keptBits.size(); ++w)
+        for (std::uint64_t bits = keptBits[w]; bits; bits &= bits - 1)
+            m_storedFail.push_back(fail[w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))]);
 }
 
 std::uint32_t WordAutomaton::child(std::uint32_t id, std::uint16_t label) const
 {
-    const auto begin = m_label.begin() + m_firstChild[id];
-    const auto end = m_label.begin() + m_firstChild[id + 1];
-    const auto at = std::lower_bound(begin, end, label);
-    return at != end && *at == label ? static_cast<std::uint32_t>(at - m_label.begin()) : 0;
+    if (!m_branch.test(id)) {
+        const std::uint32_t only = id + 1;
+        return only < m_label.size() && m_label[only] == label ? only : 0;
+    }
+    const std::uint32_t r = m_branch.rank(id);
+    const auto begin = m_branchChild.begin() + m_branchStart[r];
+    const auto end = m_branchChild.begin() + m_branchStart[r + 1];
+    const auto at = std::lower_bound(begin, end, label,
+                                     [this](std::uint32_t c, std::uint16_t l) { return m_label[c] < l; });
+    return at != end && m_label[*at] == label ? *at : 0;
+}
+
+std::uint32_t WordAutomaton::fallback(std::uint32_t id) const
+{
+    // Not kept: up the chain (a state without a kept fallback is its
+    // parent's only child, numbered right after it) to one that is, and
+    // down again, one child or dense row a step.
+    std::uint32_t from = id;
+    while (!m_hasFail.test(from))
+        --from;
+    std::uint32_t f = m_storedFail[m_hasFail.rank(from)];
+    for (std::uint32_t s = from + 1; s <= id; ++s) {
+        if (m_isDense.test(f)) {
+            const State to = m_dense[std::size_t{denseRow(f)} * m_classes + m_label[s]];
+            f = to < kDeep ? m_denseId[to / m_classes] : to & ~kDeep;
+        } else {
+            f = child(f, m_label[s]);
+        }
+    }
+    return f;
 }
 
 WordAutomaton::State WordAutomaton::encode(std::uint32_t id) const
 {
-    if (m_fail[id] & kMatchBit)
+    if (m_match.test(id))
         return kMatch;
-    return id < m_denseStates ? id * m_classes : kDeep | id;
+    return m_isDense.test(id) ? denseRow(id) * m_classes : kDeep | id;
 }
 
 WordAutomaton::State WordAutomaton::deepNext(std::uint32_t id, std::uint16_t unitClass) const
@@ -137,17 +277,18 @@ WordAutomaton::State WordAutomaton::deepNext(std::uint32_t id, std::uint16_t uni
     for (;;) {
         if (const std::uint32_t c = child(id, unitClass))
             return encode(c);
-        id = m_fail[id] & ~kMatchBit;
-        if (id < m_denseStates)
-            return m_dense[std::size_t{id} * m_classes + unitClass];
+        id = fallback(id);
+        if (m_isDense.test(id))
+            return m_dense[std::size_t{denseRow(id)} * m_classes + unitClass];
     }
 }
 
 std::size_t WordAutomaton::memoryBytes() const
 {
     return m_unitClass.capacity() * sizeof(std::uint16_t) + m_dense.capacity() * sizeof(State)
-        + m_label.capacity() * sizeof(std::uint16_t)
-        + (m_firstChild.capacity() + m_fail.capacity()) * sizeof(std::uint32_t);
+        + m_denseId.capacity() * sizeof(std::uint32_t) + m_label.capacity() * sizeof(std::uint16_t)
+        + m_match.memoryBytes() + m_isDense.memoryBytes() + m_branch.memoryBytes() + m_hasFail.memoryBytes()
+        + (m_branchStart.capacity() + m_branchChild.capacity() + m_storedFail.capacity()) * sizeof(std::uint32_t);
 }
 
 } // namespace brinmoor::counting

@@ -93,8 +93,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("cut inside a character") << QByteArray("[Brinmoor]\nExclude%20Words=caf\xC3");
-        QTest::newRow("overlong form") << QByteArray("[Brinmoor]\nExclude%20Words=\xC0\xAF\n");
-        QTest::newRow("encoded surrogate") << QByteArray("[Brinmoor]\nExclude%20Words=\xED\xA0\x80\n");
         QTest::newRow("stray continuation byte") << QByteArray("[Brinmoor]\nOption1=\x80True\n");
     }
 
@@ -115,6 +113,31 @@ private slots:
             QVERIFY(aside.open(QIODevice::ReadOnly));
             QCOMPARE(aside.readAll(), content + QByteArray(int(n), '\n'));
         }
+    }
+
+    void formCheckTellsDamageFromOddButValidText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("non-ASCII value") << QByteArray("[Brinmoor]\nExclude%20Words=\xc3\xa9t\xc3\xa9\n") << false;
+        QTest::newRow("non-ASCII at both ends") << QByteArray("[Brinmoor]\n\xc3\xa9=\xc3\xa9") << false;
+        QTest::newRow("continued line") << QByteArray("[Brinmoor]\nA=x\\\nno equals here\n") << false;
+        QTest::newRow("comment and blank lines") << QByteArray("; c\n\n \t\n# d\n[Brinmoor]\n") << false;
+        QTest::newRow("cut inside a character") << QByteArray("[Brinmoor]\nExclude%20Words=\xc3") << true;
+        QTest::newRow("overlong form") << QByteArray("[Brinmoor]\nA=\xc0\xaf\n") << true;
+        QTest::newRow("encoded surrogate") << QByteArray("[Brinmoor]\nA=\xed\xa0\x80\n") << true;
+        QTest::newRow("stray continuation byte") << QByteArray("[Brinmoor]\nA=\x80\n") << true;
+        QTest::newRow("line without equals") << QByteArray("[Brinmoor]\n\xc3\xa9t\xc3\xa9\n") << true;
+        QTest::newRow("NUL byte") << QByteArray("[Brinmoor]\nA=1\0\n", 16) << true;
+    }
+
+    void formCheckTellsDamageFromOddButValidText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, damaged);
+        writeFile(bytes);
+        SettingsStore store(fileName());
+        QCOMPARE(store.openProblem().contains(QStringLiteral("damaged")), damaged);
     }
 
     void unreadableFileGivesDefaultsAndIsNeverWritten()

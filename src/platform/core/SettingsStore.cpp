@@ -24,28 +24,78 @@ QString applicationName()
     return QStringLiteral("Brinmoor");
 }
 
+// Whether bytes are well-formed UTF-8 to their end: no stray or missing
+// continuation byte (a file cut inside a character included), no overlong
+// form, no surrogate, nothing past U+10FFFF.
+bool isUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *const end = p + bytes.size();
+    while (p < end) {
+        const unsigned char lead = *p++;
+        if (lead < 0x80)
+            continue;
+        int more;
+        unsigned char low = 0x80, high = 0xBF;   // bounds of the first continuation byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            more = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            more = 2;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            more = 3;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p < more || *p < low || *p > high)
+            return false;
+        for (int i = 1; i < more; ++i)
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+        p += more;
+    }
+    return true;
+}
+
 // Whether text has the form of a settings file: every line blank, a
 // comment, a [section] or a key=value (a line ending in a backslash goes on
 // in the next one), in UTF-8 without NUL bytes. QSettings itself passes
 // over what it cannot parse and would drop it at the next write.
-bool hasSettingsForm(const QByteArray &text)
+// Looked at in place, line by line: a stored word list can be a hundred
+// megabytes, and a decoded copy split into lines would take six times that.
+bool hasSettingsForm(QByteArrayView text)
 {
-    if (text.contains('\0'))
-        return false;
-    // Stateless, so a file cut inside a character is an error too, not a
-    // sequence held back for more input that never comes.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder(text);
-    if (decoder.hasError())
+    if (text.contains('\0') || !isUtf8(text))
         return false;
     bool continued = false;
-    for (const QString &rawLine : decoded.split(QLatin1Char('\n'))) {
-        const QString line = rawLine.trimmed();
-        if (std::exchange(continued, line.endsWith(QLatin1Char('\\'))))
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView bytes = text.sliced(start, end - start).trimmed();
+        start = end + 1;
+        // Only its ends matter; a character outside ASCII there may be a
+        // blank that the ASCII trim left.
+        QString decoded;
+        if (!bytes.isEmpty() && (static_cast<unsigned char>(bytes.front()) >= 0x80
+                                 || static_cast<unsigned char>(bytes.back()) >= 0x80))
+            decoded = QString::fromUtf8(bytes).trimmed();
+        const bool wide = !decoded.isNull();
+        const bool empty = wide ? decoded.isEmpty() : bytes.isEmpty();
+        const auto startsWith = [&](char c) { return !empty && (wide ? decoded.front() == QLatin1Char(c) : bytes.front() == c); };
+        const auto endsWith = [&](char c) { return !empty && (wide ? decoded.back() == QLatin1Char(c) : bytes.back() == c); };
+        if (std::exchange(continued, endsWith('\\')))
             continue;
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+        if (empty || startsWith(';') || startsWith('#'))
             continue;
-        if (line.startsWith(QLatin1Char('[')) ? !line.endsWith(QLatin1Char(']')) : !line.contains(QLatin1Char('=')))
+        if (startsWith('[') ? !endsWith(']') : !bytes.contains('='))
             return false;
     }
     return true;
@@ -81,7 +131,12 @@ void SettingsStore::checkOpened()
     bool damaged = m_settings->status() == QSettings::FormatError;
     if (!damaged && info.exists()) {
         QFile stored(file);
-        damaged = stored.open(QIODevice::ReadOnly) && !hasSettingsForm(stored.readAll());
+        if (stored.open(QIODevice::ReadOnly)) {
+            // Mapped rather than read: the file may hold a huge word list.
+            const qint64 size = stored.size();
+            const uchar *mapped = size > 0 ? stored.map(0, size) : nullptr;
+            damaged = mapped ? !hasSettingsForm(QByteArrayView(mapped, size)) : !hasSettingsForm(stored.readAll());
+        }
     }
     if (damaged) {
         // Keep the damaged file for whoever wants to look at it and start
