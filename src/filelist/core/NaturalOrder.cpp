@@ -82,9 +82,9 @@ NaturalOrder::NaturalOrder()
 // digits' rank, the number of digits without leading zeros, then those
 // digits: numbers compare by value among themselves and by the digits' rank
 // against anything else. False when the name is not printable ASCII or has
-// a number too long for that.
+// a number too long for that. A separator, when given, is a zero byte.
 template <typename Char>
-bool NaturalOrder::appendKey(const Char *name, std::size_t size) const
+bool NaturalOrder::appendKey(const Char *name, std::size_t size, char16_t separator) const
 {
     using Unit = std::make_unsigned_t<Char>;
     const std::size_t start = m_keys.size();
@@ -96,6 +96,11 @@ bool NaturalOrder::appendKey(const Char *name, std::size_t size) const
         const Unit c = static_cast<Unit>(name[i]);
         if (c < FirstPrintable || c > LastPrintable)
             return false;
+        if (separator != 0 && c == separator) {
+            *out++ = 0;   // below every rank
+            ++i;
+            continue;
+        }
         if (!isDigit(c)) {
             *out++ = char(m_rank[c]);
             ++i;
@@ -202,6 +207,88 @@ void NaturalOrder::sortByCollator(std::vector<QString> &names) const
     for (const std::uint32_t i : order)
         sorted.push_back(std::move(names[i]));
     names = std::move(sorted);
+}
+
+std::vector<std::uint32_t> NaturalOrder::order(const std::vector<QStringView> &texts, bool descending,
+                                               char16_t separator) const
+{
+    const std::size_t n = texts.size();
+    m_keys.clear();
+    m_keyed.clear();
+    bool ascii = m_asciiRanks;
+    for (std::size_t i = 0; ascii && i < n; ++i) {
+        const std::size_t begin = m_keys.size();
+        ascii = appendKey(reinterpret_cast<const char16_t *>(texts[i].utf16()), std::size_t(texts[i].size()),
+                          separator);
+        m_keyed.push_back({0, begin, m_keys.size() - begin, i});
+    }
+    if (!ascii) {
+        m_keys.clear();
+        m_keyed.clear();
+        return orderByCollator(texts, descending, separator);
+    }
+    // Paths from one tree share a long start; comparing it over and over
+    // would be most of the work, so the head is taken after it.
+    const std::string_view keys(m_keys);
+    std::size_t shared = n > 0 ? m_keyed[0].size : 0;
+    for (std::size_t i = 1; i < n && shared > 0; ++i) {
+        const std::string_view a = keys.substr(m_keyed[0].offset, shared);
+        const std::string_view b = keys.substr(m_keyed[i].offset, std::min(shared, m_keyed[i].size));
+        shared = std::size_t(std::mismatch(a.begin(), a.begin() + std::ptrdiff_t(b.size()), b.begin()).first - a.begin());
+    }
+    for (Keyed &keyed : m_keyed) {
+        keyed.head = 0;
+        for (std::size_t i = shared; i < shared + 8; ++i)
+            keyed.head = keyed.head << 8 | (i < keyed.size ? std::uint8_t(m_keys[keyed.offset + i]) : 0u);
+    }
+    std::sort(m_keyed.begin(), m_keyed.end(), [&](const Keyed &a, const Keyed &b) {
+        int c = a.head < b.head ? -1 : a.head > b.head ? 1 : 0;
+        if (c == 0) {
+            c = keys.substr(a.offset + shared, a.size - shared).compare(keys.substr(b.offset + shared, b.size - shared));
+            if (c == 0)
+                c = texts[a.index].compare(texts[b.index]);
+        }
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        return a.index < b.index;
+    });
+    std::vector<std::uint32_t> result;
+    result.reserve(n);
+    for (const Keyed &keyed : m_keyed)
+        result.push_back(std::uint32_t(keyed.index));
+    // The keys of a million paths are worth giving back.
+    std::string().swap(m_keys);
+    std::vector<Keyed>().swap(m_keyed);
+    return result;
+}
+
+std::vector<std::uint32_t> NaturalOrder::orderByCollator(const std::vector<QStringView> &texts, bool descending,
+                                                         char16_t separator) const
+{
+    // The collator has no lowest character of its own; a tab comes before
+    // every printable one.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (const QStringView text : texts) {
+        if (separator == 0 || !text.contains(QChar(separator))) {
+            keys.push_back(m_collator.sortKey(text.toString()));
+            continue;
+        }
+        QString replaced = text.toString();
+        replaced.replace(QChar(separator), QLatin1Char('\t'));
+        keys.push_back(m_collator.sortKey(replaced));
+    }
+    std::vector<std::uint32_t> result(texts.size());
+    std::iota(result.begin(), result.end(), 0u);
+    std::sort(result.begin(), result.end(), [&](std::uint32_t a, std::uint32_t b) {
+        int c = keys[a].compare(keys[b]);
+        if (c == 0)
+            c = texts[a].compare(texts[b]);
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        return a < b;
+    });
+    return result;
 }
 
 } // namespace brinmoor::filelist
