@@ -78,6 +78,7 @@ private slots:
     void stopEndsARunOrAScan_data();
     void stopEndsARunOrAScan();
     void failuresNameTheFileAndAreGathered();
+    void stopStaysWithinReachBehindAFailureBox();
     void closingDuringARunCancelsIt();
 
 private:
@@ -982,6 +983,49 @@ void MainWindowTest::failuresNameTheFileAndAreGathered()
         QCOMPARE(details[i], missing[i + 1] + reason + QStringLiteral(" (") + QLatin1String(location::StartCounting)
                                  + QStringLiteral("at line 108)"));
     QCOMPARE(w.results().texts(), QStringList{QStringLiteral("1 lines - ") + real});
+}
+
+void MainWindowTest::stopStaysWithinReachBehindAFailureBox()
+{
+    WidgetDialogs boxes;
+    app::WindowServices s = services();
+    s.dialogs = &boxes;
+    MainWindow &w = makeWindowWith(std::move(s));
+    const auto closeWindowFirst = qScopeGuard([this] { m_window.reset(); });
+    boxes.setParent(&w);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QApplication::setActiveWindow(&w);
+    const QString missing = QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("missing.txt")));
+    const QString big = writeFile(QStringLiteral("big.txt"), QByteArray(1 << 20, '\n'));
+    w.fileList().append(QStringList{missing} + QStringList(3000, big));
+    child<QRadioButton>("Option2")->click();
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    child<QPushButton>("PushButton12")->click();
+
+    const auto openBox = [] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(top); box && box->isVisible())
+                return box;
+        }
+        return static_cast<QMessageBox *>(nullptr);
+    };
+    QTRY_VERIFY(openBox());
+    QMessageBox *box = openBox();
+    QVERIFY(box->text().startsWith(missing));
+    // The run goes on behind it, and nothing keeps the user from Stop.
+    QVERIFY(w.busy().isBusy());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    auto *stop = child<QPushButton>("StopButton");
+    QTRY_VERIFY(stop->isVisible());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QTRY_VERIFY(!w.busy().isBusy());
+    QVERIFY(w.results().count() < 3000);
+    QVERIFY(finished.isEmpty());   // the run's end waits for its box
+    box->accept();
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(!openBox());   // stopped: no "Done."
 }
 
 void MainWindowTest::closingDuringARunCancelsIt()
