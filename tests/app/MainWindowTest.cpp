@@ -81,6 +81,10 @@ private slots:
     void stopStaysWithinReachBehindAFailureBox();
     void closingDuringARunCancelsIt();
 
+    void keysStartTheirCommands_data();
+    void keysStartTheirCommands();
+    void anEmptyListShowsWhereTheFocusIs();
+
 private:
     MainWindow &makeWindow(int draw = 1);
 
@@ -1026,6 +1030,58 @@ void MainWindowTest::stopStaysWithinReachBehindAFailureBox()
     box->accept();
     QTRY_COMPARE(finished.size(), 1);
     QVERIFY(!openBox());   // stopped: no "Done."
+}
+
+void MainWindowTest::keysStartTheirCommands_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Ctrl+Return") << QKeySequence(Qt::CTRL | Qt::Key_Return) << "PushButton12";
+    QTest::newRow("F5") << QKeySequence(Qt::Key_F5) << "PushButton12";
+    QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << "PushButton1";
+    QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "PushButton9";
+    QTest::newRow("Ctrl+Shift+C") << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C) << "PushButton18";
+}
+
+void MainWindowTest::keysStartTheirCommands()
+{
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, button);
+    MainWindow &w = makeWindow();
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QApplication::setActiveWindow(&w);
+    auto *target = w.findChild<QPushButton *>(button);
+    QVERIFY(target->toolTip().contains(key.toString(QKeySequence::NativeText)));
+    QSignalSpy clicked(target, &QPushButton::clicked);
+    // Wherever the focus is: on a list, too.
+    w.fileView()->setFocus();
+    QTest::keySequence(w.fileView(), key);
+    QCOMPARE(clicked.size(), 1);
+}
+
+void MainWindowTest::anEmptyListShowsWhereTheFocusIs()
+{
+    MainWindow &w = makeWindow();
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QApplication::setActiveWindow(&w);
+    auto *mark = w.findChild<QWidget *>(QStringLiteral("ListView2FocusMark"));
+    QVERIFY(mark);
+    QVERIFY(!mark->isVisible());
+    w.wordView()->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(mark->isVisible());
+    QCOMPARE(mark->geometry(), w.wordView()->viewport()->rect());
+    // A row carries the focus rectangle itself.
+    w.wordList().add(QStringLiteral("x"));
+    QVERIFY(!mark->isVisible());
+    w.wordList().clear();
+    QVERIFY(mark->isVisible());
+    w.fileView()->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(!mark->isVisible());
+    QVERIFY(w.findChild<QWidget *>(QStringLiteral("ListView1FocusMark"))->isVisible());
 }
 
 void MainWindowTest::closingDuringARunCancelsIt()
