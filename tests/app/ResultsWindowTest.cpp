@@ -723,6 +723,8 @@ void ResultsWindowTest::pathOrderIsNaturalAndKeepsFoldersTogether_data()
     QTest::newRow("numbers by value")
         << QStringList{"1 lines - /t/c10", "2 lines - /t/c9", "3 lines - /t/c09", "4 lines - /t/c100/x",
                        "5 lines - /t/c9/x", "6 lines - /t/b", "7 lines - /t/c"};
+    QTest::newRow("shared start ends inside a number")
+        << QStringList{"1 lines - /q/v1000", "2 lines - /q/v19", "3 lines - /q/v10", "4 lines - /q/v1/z"};
     QTest::newRow("beyond ASCII")
         << QStringList{"1 lines - /x/\u00c4rger", "2 lines - /x/\u00e4rger", "3 lines - /x/Zeta",
                        "4 lines - /x/\u00e9t\u00e9", "5 lines - /x/k", "6 lines - /x/f2", "7 lines - /x/f10",

@@ -44,7 +44,11 @@ private:
     template <typename Name, typename View>
     bool sortKeys(const std::vector<Name> &names, View view) const;
     template <typename Char>
-    bool appendKey(const Char *name, std::size_t size, char16_t separator = 0) const;
+    bool appendKey(const Char *name, std::size_t size) const;
+    // Writes the key at out (room for three bytes a character); its end, or
+    // null when the name is not for the ASCII way.
+    template <typename Char>
+    char *writeKey(const Char *name, std::size_t size, char *out, char16_t separator = 0) const;
     std::vector<std::uint32_t> orderByCollator(const std::vector<QStringView> &texts, bool descending,
                                                char16_t separator) const;
 
