@@ -11,7 +11,8 @@
 // descending, path ascending and descending) and measures each sort the
 // same way: from the click until the rows are in their new order.
 //
-// Usage: brinmoor-results-bench [--rows N] [--skip-workbook] OUTPUT_FOLDER
+// Usage: brinmoor-results-bench [--rows N] [--skip-workbook] [--sort-only] OUTPUT_FOLDER
+// (--sort-only leaves the exports out and only sorts.)
 // Prints one line of key=value pairs per command.
 
 #include "WindowHarness.h"
@@ -37,8 +38,10 @@ int main(int argc, char *argv[])
     const QString rowsOption = bench::takeOption(args, QStringLiteral("--rows"));
     const int rows = rowsOption.isEmpty() ? 1000000 : rowsOption.toInt();
     const bool skipWorkbook = args.removeAll(QStringLiteral("--skip-workbook")) > 0;
+    const bool sortOnly = args.removeAll(QStringLiteral("--sort-only")) > 0;
     if (args.size() != 1 || rows <= 0) {
-        QTextStream(stderr) << "usage: brinmoor-results-bench [--rows N] [--skip-workbook] OUTPUT_FOLDER\n";
+        QTextStream(stderr)
+            << "usage: brinmoor-results-bench [--rows N] [--skip-workbook] [--sort-only] OUTPUT_FOLDER\n";
         return 2;
     }
     const QString output = QDir(args.first()).absolutePath();
@@ -131,7 +134,10 @@ int main(int argc, char *argv[])
         else
             application.quit();
     });
-    QTimer::singleShot(200, pressNext);
+    if (sortOnly)
+        QTimer::singleShot(200, sortNext);
+    else
+        QTimer::singleShot(200, pressNext);
     application.exec();
     return 0;
 }

@@ -42,13 +42,24 @@ FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &v
     // Over the list the pointer is the default one, whatever a button showed
     // before; the busy pointer overrides it while it shows.
     m_view.viewport()->setCursor(Qt::ArrowCursor);
-    // Each drop's walk gathers its failures as a folder scan does.
+    // Each drop's walk behaves as a folder scan does: the busy pointer and
+    // the stop control while it runs, its failures gathered. The drop
+    // brings the window forward, so that Esc reaches it at once.
     connect(&m_view, &filelist::FileListView::dropWalkStarting, this, [this](filelist::FolderScanJob *job) {
         std::shared_ptr<ErrorReporter::Gathering> failures = m_window.errorReporter().gather(
             [](int more) { return QStringLiteral("%1 more failures while adding the dropped files.").arg(more); },
             location::GetSubDirectories2016, filelist::StepLookUpFolder);
         job->setFailureSink(failures.get());
-        connect(job, &filelist::FolderScanJob::finished, this, [failures] { failures->finish(); });
+        // Released when the walk ends, or with the connection when the walk
+        // is deleted unfinished (the window closing).
+        auto busy = std::make_shared<BusyState::Lease>(m_window.busy().acquire());
+        connect(job, &filelist::FolderScanJob::finished, this, [job, failures, busy] {
+            busy->reset();
+            failures->passedOver(job->unreadableFolders().count, job->unreadableFolders().first);
+            failures->finish();
+        });
+        m_window.raise();
+        m_window.activateWindow();
     });
     connect(&m_view, &filelist::FileListView::unshowableNamesDropped, this,
             [this](const filelist::UnshowableNames &names) {
@@ -104,7 +115,10 @@ filelist::FolderScanJob *FileListCommands::addAllFilesInFolder()
         });
     });
     if (job)
-        connect(job, &filelist::FolderScanJob::finished, this, [failures] { failures->finish(); });
+        connect(job, &filelist::FolderScanJob::finished, this, [job, failures] {
+            failures->passedOver(job->unreadableFolders().count, job->unreadableFolders().first);
+            failures->finish();
+        });
     else
         failures->finish();
     return job;
@@ -147,7 +161,9 @@ void FileListCommands::cancelScans()
 {
     for (auto *job : findChildren<filelist::FolderScanJob *>(Qt::FindDirectChildrenOnly))
         job->cancel();
-    m_view.stopDrops();
+    // Never waits for a walk: one held up by a slow folder would freeze the
+    // window.
+    m_view.cancelDrops();
 }
 
 void FileListCommands::stopScans()

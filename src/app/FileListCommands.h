@@ -41,8 +41,8 @@ public:
 
     // Folder scans and walks of dropped folders still running.
     int runningScans() const;
-    // Stops every scan soon, each ending as it does when done, and the walks
-    // of dropped folders at once; rows already appended stay.
+    // Stops every scan and every walk of a dropped folder soon, each ending
+    // as it does when done; rows already appended stay.
     void cancelScans();
     // Cancels and deletes every scan and every walk of a dropped folder at
     // once; rows already appended stay. For closing the window.

@@ -29,6 +29,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -130,6 +131,55 @@ QScrollArea *makeColumn(const char *name, QVBoxLayout *layout, QWidget *parent)
     column->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     return column;
 }
+
+// An empty list has no row to carry the focus rectangle, so a list that
+// takes the keyboard with nothing in it is framed instead. Lies over the
+// list's viewport and lets the mouse through.
+class EmptyListFocusMark final : public QWidget
+{
+public:
+    explicit EmptyListFocusMark(QAbstractItemView *view)
+        : QWidget(view->viewport())
+        , m_view(view)
+    {
+        setObjectName(view->objectName() + QStringLiteral("FocusMark"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        QAbstractItemModel *model = view->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, &EmptyListFocusMark::refresh);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &EmptyListFocusMark::refresh);
+        connect(model, &QAbstractItemModel::modelReset, this, &EmptyListFocusMark::refresh);
+        refresh();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::FocusIn || type == QEvent::FocusOut
+            || (watched == m_view->viewport() && type == QEvent::Resize))
+            refresh();
+        return false;
+    }
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DotLine));
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+
+private:
+    void refresh()
+    {
+        setGeometry(m_view->viewport()->rect());
+        setVisible(m_view->hasFocus() && m_view->model()->rowCount() == 0);
+    }
+
+    QAbstractItemView *m_view;
+};
 
 } // namespace
 
@@ -346,6 +396,25 @@ void MainWindow::buildControls()
     };
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    for (QTreeView *list : {m_fileView, m_wordView, m_resultView})
+        new EmptyListFocusMark(list);
+
+    // Keys for the commands used most, named in their buttons' tooltips.
+    const auto keys = [this](QPushButton *b, const QList<QKeySequence> &named, const QList<QKeySequence> &also = {}) {
+        QStringList names;
+        for (const QKeySequence &key : named + also) {
+            auto *shortcut = new QShortcut(key, this);
+            connect(shortcut, &QShortcut::activated, b, &QPushButton::click);
+        }
+        for (const QKeySequence &key : named)
+            names.append(key.toString(QKeySequence::NativeText));
+        b->setToolTip(b->text() + QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    };
+    keys(pushButton12, {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::Key_F5)},
+         {QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    keys(pushButton1, {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    keys(pushButton9, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    keys(pushButton18, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)});
 
     // Hover pointers: a pointer per control; the busy pointer overrides them.
     setHandCursor(m_handCursor);

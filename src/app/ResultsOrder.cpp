@@ -1,8 +1,11 @@
 #include "ResultsOrder.h"
 
+#include "NaturalOrder.h"
 #include "TextListModel.h"
 
+#include <QDir>
 #include <QHeaderView>
+#include <QStyleOption>
 #include <QTreeView>
 
 #include <algorithm>
@@ -21,21 +24,6 @@ struct SortKey
     qsizetype pathStart = 0;   // where the path begins in the row's text
     bool last = false;         // no leading count: the total row
 };
-
-// A path as the sort compares it: case-folded. Most paths are ASCII
-// without capitals, which folding leaves alone, so they are used where
-// they are and only the others are folded into store.
-QStringView foldedPath(QStringView path, std::vector<QString> &store)
-{
-    for (const QChar c : path) {
-        const char16_t u = c.unicode();
-        if (u >= 128 || (u >= 'A' && u <= 'Z')) {
-            store.push_back(path.toString().toCaseFolded());
-            return store.back();
-        }
-    }
-    return path;
-}
 
 SortKey keyOf(const QString &text)
 {
@@ -60,19 +48,53 @@ SortKey keyOf(const QString &text)
 
 } // namespace
 
+// The results list's header: its arrow shows the direction, its caption
+// says which key; the model's header text, which the exports write, stays
+// as it is.
+class ResultsOrder::SortHeader final : public QHeaderView
+{
+public:
+    explicit SortHeader(QWidget *parent)
+        : QHeaderView(Qt::Horizontal, parent)
+    {
+    }
+    void setKeyText(const QString &text)
+    {
+        if (text == m_keyText)
+            return;
+        m_keyText = text;
+        viewport()->update();
+    }
+    const QString &keyText() const { return m_keyText; }
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader *option, int logicalIndex) const override
+    {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        if (!m_keyText.isEmpty() && isSortIndicatorShown())
+            option->text += QStringLiteral(" (") + m_keyText + QLatin1Char(')');
+    }
+
+private:
+    QString m_keyText;
+};
+
 ResultsOrder::ResultsOrder(filelist::TextListModel &results, QTreeView &view, QObject *parent)
     : QObject(parent)
     , m_results(results)
     , m_view(view)
 {
     m_pool.setMaxThreadCount(1);
-    QHeaderView *header = m_view.header();
-    header->setSectionsClickable(true);
-    connect(header, &QHeaderView::sectionClicked, this, [this] { sortNext(); });
+    const bool stretch = m_view.header()->stretchLastSection();
+    m_header = new SortHeader(&m_view);
+    m_view.setHeader(m_header);
+    m_header->setStretchLastSection(stretch);
+    m_header->setSectionsClickable(true);
+    connect(m_header, &QHeaderView::sectionClicked, this, [this] { sortNext(); });
     // A list emptied or refilled by a new run is in no order any more.
     connect(&m_results, &QAbstractItemModel::modelReset, this, [this] {
         m_step = -1;
-        m_view.header()->setSortIndicatorShown(false);
+        showOrder(std::nullopt, Qt::AscendingOrder);
     });
 }
 
@@ -89,9 +111,7 @@ void ResultsOrder::sortNext()
 
 void ResultsOrder::sort(Key key, Qt::SortOrder direction)
 {
-    QHeaderView *header = m_view.header();
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(0, direction);
+    showOrder(key, direction);
     const int request = ++m_request;
     const quint64 generation = m_results.orderGeneration();
     const QStringList texts = m_results.texts();   // shared, not copied
@@ -110,6 +130,21 @@ void ResultsOrder::sort(Key key, Qt::SortOrder direction)
     });
 }
 
+void ResultsOrder::showOrder(std::optional<Key> key, Qt::SortOrder direction)
+{
+    m_header->setSortIndicatorShown(key.has_value());
+    m_header->setSortIndicator(0, direction);
+    m_header->setKeyText(!key ? QString() : *key == Key::Count ? QStringLiteral("by count") : QStringLiteral("by path"));
+}
+
+QString ResultsOrder::headerCaption() const
+{
+    QString caption = m_results.header();
+    if (m_header->isSortIndicatorShown() && !m_header->keyText().isEmpty())
+        caption += QStringLiteral(" (") + m_header->keyText() + QLatin1Char(')');
+    return caption;
+}
+
 void ResultsOrder::apply(const QList<int> &order, QStringList texts, quint64 generation, int request)
 {
     if (request != m_request) {
@@ -120,116 +155,68 @@ void ResultsOrder::apply(const QList<int> &order, QStringList texts, quint64 gen
     if (replaced)
         m_pool.start([old = std::move(*replaced)] {});   // released off the GUI thread
     else
-        m_view.header()->setSortIndicatorShown(false);
+        showOrder(std::nullopt, Qt::AscendingOrder);
     emit sorted();
 }
 
 QList<int> ResultsOrder::sortedOrder(const QStringList &texts, Key key, Qt::SortOrder direction)
 {
-    // The entries carry what decides most comparisons (the count, or the
-    // first eight code units of the path after the start all paths share,
-    // packed so that comparing the numbers compares the texts), and they are
-    // sorted themselves rather than indices into them, so the sort walks
-    // memory in order instead of chasing a million strings. Only paths alike
-    // in those eight units are compared in full.
+    const bool ascending = direction == Qt::AscendingOrder;
+    QList<int> order;
+    order.reserve(texts.size());
+    // Rows without a leading count (the total row) go last, in list order.
+    QList<int> lastRows;
+
+    if (key == Key::Path) {
+        // Paths in the order of the scans and the console program: numbers
+        // by value, case ignored, a folder's paths together.
+        std::vector<QStringView> paths;
+        std::vector<int> rows;
+        paths.reserve(size_t(texts.size()));
+        rows.reserve(size_t(texts.size()));
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const SortKey k = keyOf(texts.at(i));
+            if (k.last) {
+                lastRows.append(int(i));
+                continue;
+            }
+            paths.push_back(QStringView(texts.at(i)).mid(k.pathStart));
+            rows.push_back(int(i));
+        }
+        const filelist::NaturalOrder natural;
+        for (const std::uint32_t at : natural.order(paths, !ascending, QDir::separator().unicode()))
+            order.append(rows[at]);
+        order += lastRows;
+        return order;
+    }
+
+    // Sorted as entries rather than indices, so the sort walks memory in
+    // order instead of chasing a million strings.
     struct Entry
     {
-        quint64 high = 0;
-        quint64 low = 0;
+        quint64 count = 0;
         int row = 0;
-        bool last = false;     // no leading count: the total row
-        bool longer = false;   // the path goes on past the packed units
     };
-    constexpr qsizetype Packed = 8;
-    std::vector<Entry> entries(size_t(texts.size()));
-
-    // Each text is read once here: its count, or its folded path, how much
-    // of it all paths share and the units after that. Paths from one tree
-    // share a long start; comparing it a million times over would be most
-    // of a sort's work, so it is measured as the rows go by and skipped. The
-    // total row, which goes last anyway, takes no part.
-    std::vector<QStringView> paths;
-    std::vector<QString> foldedStore;   // its texts' data never move
-    qsizetype shared = -1;
-    QStringView first;
-    size_t packedBefore = 0;   // the rows before it were packed at a longer shared start
-    const auto pack = [&](Entry &e) {
-        const QStringView rest = paths[size_t(e.row)].mid(shared);
-        const char16_t *units = rest.utf16();
-        const qsizetype n = std::min(rest.size(), Packed);
-        e.high = e.low = 0;
-        for (qsizetype k = 0; k < Packed / 2; ++k)
-            e.high = (e.high << 16) | (k < n ? units[k] : 0u);
-        for (qsizetype k = Packed / 2; k < Packed; ++k)
-            e.low = (e.low << 16) | (k < n ? units[k] : 0u);
-        e.longer = rest.size() > Packed;
-    };
-    if (key == Key::Path)
-        paths.resize(size_t(texts.size()));
+    std::vector<Entry> entries;
+    entries.reserve(size_t(texts.size()));
     for (qsizetype i = 0; i < texts.size(); ++i) {
-        Entry &e = entries[size_t(i)];
-        e.row = int(i);
         const SortKey k = keyOf(texts.at(i));
-        e.last = k.last;
-        if (e.last)
-            continue;
-        if (key == Key::Count) {
-            e.high = k.count;
-            continue;
-        }
-        const QStringView path = foldedPath(QStringView(texts.at(i)).mid(k.pathStart), foldedStore);
-        paths[size_t(i)] = path;
-        if (shared < 0) {
-            first = path;
-            shared = path.size();
-        }
-        const qsizetype limit = std::min(shared, path.size());
-        const qsizetype common = std::mismatch(path.begin(), path.begin() + limit, first.begin()).first - path.begin();
-        if (common < shared) {
-            shared = common;
-            packedBefore = size_t(i);
-        }
-        pack(e);
+        if (k.last)
+            lastRows.append(int(i));
+        else
+            entries.push_back({k.count, int(i)});
     }
-    for (size_t i = 0; i < packedBefore; ++i) {
-        if (!entries[i].last)
-            pack(entries[i]);
-    }
-    const auto pathOf = [&](int row) { return paths[size_t(row)].mid(shared); };
-
-    // Paths alike in the packed units: one that ends there is a start of
-    // the other or equal to it up to the zeros that pad it, so the shorter
-    // goes first; only two that both go on are compared further.
-    const auto restCompare = [&](const Entry &a, const Entry &b) {
-        const QStringView ra = pathOf(a.row);
-        const QStringView rb = pathOf(b.row);
-        if (!a.longer || !b.longer)
-            return ra.size() < rb.size() ? -1 : ra.size() > rb.size() ? 1 : 0;
-        return ra.mid(Packed).compare(rb.mid(Packed));
-    };
-    const bool ascending = direction == Qt::AscendingOrder;
-    // Rows with equal keys keep the order of the list: the row decides
+    // Rows with equal counts keep the order of the list: the row decides
     // between them, which makes the faster unstable sort give the stable
     // order.
     std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
-        if (a.last != b.last)
-            return b.last;
-        int c = 0;
-        if (!a.last) {
-            c = a.high < b.high ? -1 : a.high > b.high ? 1 : 0;
-            if (c == 0)
-                c = a.low < b.low ? -1 : a.low > b.low ? 1 : 0;
-            if (c == 0 && key == Key::Path)
-                c = restCompare(a, b);
-        }
-        if (c != 0)
-            return ascending ? c < 0 : c > 0;
+        if (a.count != b.count)
+            return ascending ? a.count < b.count : a.count > b.count;
         return a.row < b.row;
     });
-    QList<int> order;
-    order.reserve(qsizetype(entries.size()));
     for (const Entry &e : entries)
         order.append(e.row);
+    order += lastRows;
     return order;
 }
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QThreadPool>
 
+#include <optional>
+
 class QTreeView;
 
 namespace brinmoor::filelist {
@@ -15,8 +17,9 @@ namespace brinmoor::app {
 
 // Sorting the results list from its header. Each click takes the next of:
 // by count ascending, by count descending, by path ascending, by path
-// descending (then by count again). A row without a leading count (the
-// total row) stays last. The rows themselves are reordered, so the exports,
+// descending (then by count again); paths in natural order (numbers by
+// value, case ignored). The header shows which. A row without a leading
+// count (the total row) stays last. The rows themselves are reordered, so the exports,
 // which take the list's rows in order, write what is shown.
 //
 // The order is computed on a thread of its own from a copy of the texts and
@@ -36,6 +39,10 @@ public:
     void sortNext();
     void sort(Key key, Qt::SortOrder direction);
 
+    // What the header shows: the list's caption and, while the list is in
+    // an order, its key; the arrow shows the direction.
+    QString headerCaption() const;
+
     // The order row i of texts takes (see TextListModel::reorder). Any thread.
     static QList<int> sortedOrder(const QStringList &texts, Key key, Qt::SortOrder direction);
 
@@ -44,11 +51,15 @@ signals:
     void sorted();
 
 private:
+    class SortHeader;
+    // No key: in no order (the indicator hidden).
+    void showOrder(std::optional<Key> key, Qt::SortOrder direction);
     // texts: the list's texts in the new order.
     void apply(const QList<int> &order, QStringList texts, quint64 generation, int request);
 
     filelist::TextListModel &m_results;
     QTreeView &m_view;
+    SortHeader *m_header = nullptr;   // owned by the view
     QThreadPool m_pool;
     int m_step = -1;       // position in the cycle of header clicks
     int m_request = 0;     // only the latest request is applied

@@ -79,7 +79,12 @@ private slots:
     void stopEndsARunOrAScan_data();
     void stopEndsARunOrAScan();
     void failuresNameTheFileAndAreGathered();
+    void stopStaysWithinReachBehindAFailureBox();
     void closingDuringARunCancelsIt();
+
+    void keysStartTheirCommands_data();
+    void keysStartTheirCommands();
+    void anEmptyListShowsWhereTheFocusIs();
 
 private:
     MainWindow &makeWindow(int draw = 1);
@@ -1021,6 +1026,101 @@ void MainWindowTest::failuresNameTheFileAndAreGathered()
         QCOMPARE(details[i], missing[i + 1] + reason + QStringLiteral(" (") + QLatin1String(location::StartCounting)
                                  + QStringLiteral("at line 108)"));
     QCOMPARE(w.results().texts(), QStringList{QStringLiteral("1 lines - ") + real});
+}
+
+void MainWindowTest::stopStaysWithinReachBehindAFailureBox()
+{
+    WidgetDialogs boxes;
+    app::WindowServices s = services();
+    s.dialogs = &boxes;
+    MainWindow &w = makeWindowWith(std::move(s));
+    const auto closeWindowFirst = qScopeGuard([this] { m_window.reset(); });
+    boxes.setParent(&w);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QApplication::setActiveWindow(&w);
+    const QString missing = QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("missing.txt")));
+    const QString big = writeFile(QStringLiteral("big.txt"), QByteArray(1 << 20, '\n'));
+    w.fileList().append(QStringList{missing} + QStringList(3000, big));
+    child<QRadioButton>("Option2")->click();
+    QSignalSpy finished(&w, &MainWindow::countingFinished);
+    child<QPushButton>("PushButton12")->click();
+
+    const auto openBox = [] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(top); box && box->isVisible())
+                return box;
+        }
+        return static_cast<QMessageBox *>(nullptr);
+    };
+    QTRY_VERIFY(openBox());
+    QMessageBox *box = openBox();
+    QVERIFY(box->text().startsWith(missing));
+    // The run goes on behind it, and nothing keeps the user from Stop.
+    QVERIFY(w.busy().isBusy());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    auto *stop = child<QPushButton>("StopButton");
+    QTRY_VERIFY(stop->isVisible());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QTRY_VERIFY(!w.busy().isBusy());
+    QVERIFY(w.results().count() < 3000);
+    QVERIFY(finished.isEmpty());   // the run's end waits for its box
+    box->accept();
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(!openBox());   // stopped: no "Done."
+}
+
+void MainWindowTest::keysStartTheirCommands_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Ctrl+Return") << QKeySequence(Qt::CTRL | Qt::Key_Return) << "PushButton12";
+    QTest::newRow("F5") << QKeySequence(Qt::Key_F5) << "PushButton12";
+    QTest::newRow("Ctrl+O") << QKeySequence(Qt::CTRL | Qt::Key_O) << "PushButton1";
+    QTest::newRow("Ctrl+S") << QKeySequence(Qt::CTRL | Qt::Key_S) << "PushButton9";
+    QTest::newRow("Ctrl+Shift+C") << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C) << "PushButton18";
+}
+
+void MainWindowTest::keysStartTheirCommands()
+{
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, button);
+    MainWindow &w = makeWindow();
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QApplication::setActiveWindow(&w);
+    auto *target = w.findChild<QPushButton *>(button);
+    QVERIFY(target->toolTip().contains(key.toString(QKeySequence::NativeText)));
+    QSignalSpy clicked(target, &QPushButton::clicked);
+    // Wherever the focus is: on a list, too.
+    w.fileView()->setFocus();
+    QTest::keySequence(w.fileView(), key);
+    QCOMPARE(clicked.size(), 1);
+}
+
+void MainWindowTest::anEmptyListShowsWhereTheFocusIs()
+{
+    MainWindow &w = makeWindow();
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QApplication::setActiveWindow(&w);
+    auto *mark = w.findChild<QWidget *>(QStringLiteral("ListView2FocusMark"));
+    QVERIFY(mark);
+    QVERIFY(!mark->isVisible());
+    w.wordView()->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(mark->isVisible());
+    QCOMPARE(mark->geometry(), w.wordView()->viewport()->rect());
+    // A row carries the focus rectangle itself.
+    w.wordList().add(QStringLiteral("x"));
+    QVERIFY(!mark->isVisible());
+    w.wordList().clear();
+    QVERIFY(mark->isVisible());
+    w.fileView()->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(!mark->isVisible());
+    QVERIFY(w.findChild<QWidget *>(QStringLiteral("ListView1FocusMark"))->isVisible());
 }
 
 void MainWindowTest::closingDuringARunCancelsIt()

@@ -12,6 +12,7 @@
 #include "TextListModel.h"
 #include "WindowFixture.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -103,8 +104,8 @@ private slots:
 
     void clearListDuringARun();
     void headerClicksSortAndTheExportsFollow();
-    void pathOrderIsTheFoldedPathsInFull_data();
-    void pathOrderIsTheFoldedPathsInFull();
+    void pathOrderIsNaturalAndKeepsFoldersTogether_data();
+    void pathOrderIsNaturalAndKeepsFoldersTogether();
 
 private:
     MainWindow &makeWindow(app::ResultsServices results = {}, int countJobs = 2);
@@ -742,6 +743,9 @@ void ResultsWindowTest::headerClicksSortAndTheExportsFollow()
     // Counts by value, not as text; equal counts keep their order; paths
     // without regard to case. The total row stays last throughout.
     const QList<QList<int>> expected = {{1, 3, 0, 2, 4}, {2, 0, 1, 3, 4}, {3, 2, 0, 1, 4}, {1, 0, 2, 3, 4}};
+    const QStringList captions = {" Results (by count)", " Results (by count)", " Results (by path)",
+                                  " Results (by path)"};
+    QCOMPARE(w.resultsOrder().headerCaption(), QStringLiteral(" Results"));
     for (const QList<int> &order : expected) {
         const qsizetype before = sorted.size();
         QTest::qWait(QApplication::doubleClickInterval() + 20);   // clicks, not a double-click
@@ -751,8 +755,11 @@ void ResultsWindowTest::headerClicksSortAndTheExportsFollow()
         for (const int row : order)
             shown.append(rows.at(row));
         QCOMPARE(w.results().texts(), shown);
+        const qsizetype step = sorted.size() - 1;
+        QCOMPARE(w.resultsOrder().headerCaption(), captions.at(step % 4));
+        QVERIFY(view->header()->isSortIndicatorShown());
+        QCOMPARE(view->header()->sortIndicatorOrder(), step % 2 ? Qt::DescendingOrder : Qt::AscendingOrder);
     }
-    QCOMPARE(view->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     // The file written is the list as shown.
     const QString target = path(QStringLiteral("sorted.txt"));
@@ -766,6 +773,8 @@ void ResultsWindowTest::headerClicksSortAndTheExportsFollow()
 
     // An order overtaken by a removal is dropped, not applied to other rows.
     w.clearResultRows();
+    QVERIFY(!view->header()->isSortIndicatorShown());
+    QCOMPARE(w.resultsOrder().headerCaption(), QStringLiteral(" Results"));
     w.results().append(rows, true);
     const qsizetype before = sorted.size();
     emit view->header()->sectionClicked(0);
@@ -774,50 +783,60 @@ void ResultsWindowTest::headerClicksSortAndTheExportsFollow()
     QCOMPARE(w.results().texts(), rows.mid(1));
 }
 
-void ResultsWindowTest::pathOrderIsTheFoldedPathsInFull_data()
+void ResultsWindowTest::pathOrderIsNaturalAndKeepsFoldersTogether_data()
 {
     QTest::addColumn<QStringList>("rows");
-    // The sort decides most pairs on a few packed units after the start all
-    // paths share; these rows differ only past them, end inside them, are
-    // equal but for case, fold outside ASCII, or share nothing at all.
+    // Most pairs are decided on a few bytes after the start all paths
+    // share; these rows differ only past them, end inside them, are equal
+    // but for case, hold numbers, leave ASCII, or share nothing at all.
     const QString deep = QStringLiteral("/home/user/project/src/");
-    QTest::newRow("past the packed units")
+    QTest::newRow("past the shared start")
         << QStringList{"1 lines - " + deep + "module/alpha.c", "2 lines - " + deep + "module/Alpha.c",
                        "3 lines - " + deep + "module/alph.c", "4 lines - " + deep + "modulex",
                        "5 lines - " + deep + "module", "6 lines - " + deep + "module/alpha.cc",
-                       "7 lines - " + deep + "MODULE/alpha.c", "8 lines - " + deep + "module/"};
-    QTest::newRow("one ends where another goes on")
-        << QStringList{"1 lines - /a/bcdefgh", "2 lines - /a/bcdefg", "3 lines - /a/bcdefghi", "4 lines - /a/b",
-                       "5 lines - /a/", "6 lines - /a/bcdefgh"};
-    QTest::newRow("folding beyond ASCII")
-        << QStringList{"1 lines - /x/\u00c4rger", "2 lines - /x/\u00e4rger", "3 lines - /x/Zebra",
-                       "4 lines - /x/\u212a", "5 lines - /x/k", "6 lines - /x/\u00e4rgerlich",
-                       "7 lines - /x/\u0130", "8 lines - /x/a"};
+                       "7 lines - " + deep + "MODULE/alpha.c", "8 lines - " + deep + "module/",
+                       "9 lines - " + deep + "module-2/a", "10 lines - " + deep + "module.c"};
+    QTest::newRow("numbers by value")
+        << QStringList{"1 lines - /t/c10", "2 lines - /t/c9", "3 lines - /t/c09", "4 lines - /t/c100/x",
+                       "5 lines - /t/c9/x", "6 lines - /t/b", "7 lines - /t/c"};
+    QTest::newRow("shared start ends inside a number")
+        << QStringList{"1 lines - /q/v1000", "2 lines - /q/v19", "3 lines - /q/v10", "4 lines - /q/v1/z"};
+    QTest::newRow("beyond ASCII")
+        << QStringList{"1 lines - /x/\u00c4rger", "2 lines - /x/\u00e4rger", "3 lines - /x/Zeta",
+                       "4 lines - /x/\u00e9t\u00e9", "5 lines - /x/k", "6 lines - /x/f2", "7 lines - /x/f10",
+                       "8 lines - /x/a"};
     QTest::newRow("nothing shared, total row inside")
         << QStringList{"1 lines - b", "Total Lines Counted For All Files: 9", "2 lines - A", "3 lines - ",
                        "4 lines - a", "99999999999999999999999 lines - c", "5 lines - B"};
     QStringList many;
     for (int i = 0; i < 3000; ++i)
         many.append(QString::number(i % 7) + " lines - " + deep + (i % 3 ? "Dir" : "dir")
-                    + QString::number(i * 7919 % 1000) + "/f" + QString::number(i % 11));
+                    + QString::number(i * 7919 % 1000) + (i % 5 ? "/f" : ".f") + QString::number(i % 11));
     QTest::newRow("many alike") << many;
 }
 
-void ResultsWindowTest::pathOrderIsTheFoldedPathsInFull()
+void ResultsWindowTest::pathOrderIsNaturalAndKeepsFoldersTogether()
 {
     QFETCH(QStringList, rows);
+    // The oracle: the collator itself, numbers by value and case ignored,
+    // with the separator turned into a tab, which it puts before every
+    // printable character.
+    QCollator collator(QLocale(QLocale::English, QLocale::UnitedStates));
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
     const QString separator = QStringLiteral(" lines - ");
-    const auto folded = [&](const QString &row) { return row.mid(row.indexOf(separator) + separator.size()).toCaseFolded(); };
+    const auto path = [&](const QString &row) { return row.mid(row.indexOf(separator) + separator.size()); };
     const auto isTotal = [](const QString &row) { return !row.front().isDigit(); };
     for (const Qt::SortOrder direction : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-        // Folded paths compared whole; equal ones keep the list's order; the
-        // total row last.
         QList<int> expected(rows.size());
         std::iota(expected.begin(), expected.end(), 0);
         std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
             if (isTotal(rows[a]) || isTotal(rows[b]))
                 return !isTotal(rows[a]) && isTotal(rows[b]);
-            const int c = folded(rows[a]).compare(folded(rows[b]));
+            QString pa = path(rows[a]), pb = path(rows[b]);
+            int c = collator.compare(QString(pa).replace(u'/', u'\t'), QString(pb).replace(u'/', u'\t'));
+            if (c == 0)
+                c = pa.compare(pb);
             return direction == Qt::AscendingOrder ? c < 0 : c > 0;
         });
         QCOMPARE(app::ResultsOrder::sortedOrder(rows, app::ResultsOrder::Key::Path, direction), expected);

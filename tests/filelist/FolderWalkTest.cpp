@@ -263,6 +263,21 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
     EXPECT_TRUE(sink.failures.empty());
     EXPECT_EQ(GetSubDirectories2016(m_dir.path(), options), (QStringList{m_dir.path(), at("open")}));
 
+    // Passed over without a failure, yet named for the window to tell of;
+    // a folder that has gone is not one that could not be read.
+    QStringList unread;
+    options.unreadableFolder = [&](const QString &folder, const QString &reason) {
+        unread.append(folder + ": " + reason);
+    };
+    walkFolder(m_dir.path(), options, [](const QStringList &) {});
+    EXPECT_EQ(unread, QStringList{at("shut") + ": Permission denied"});
+    unread.clear();
+    options.openFolder = refusing(shut, ENOENT);
+    walkFolder(m_dir.path(), options, [](const QStringList &) {});
+    EXPECT_TRUE(unread.isEmpty());
+    options.unreadableFolder = nullptr;
+    options.openFolder = refusing(shut, EACCES);
+
     // The chosen folder itself: none of its files either.
     found.clear();
     walkFolder(at("shut"), options, [&](const QStringList &batch) { found += batch; });

@@ -25,6 +25,12 @@ void UnshowableNames::add(const QString &path, bool folder)
         first.append(path);
 }
 
+void UnreadableFolders::add(const QString &folder, const QString &reason)
+{
+    if (count++ < Kept)
+        first.append(folder + QStringLiteral(": ") + reason);
+}
+
 QString unshowableNamesText(const UnshowableNames &names)
 {
     QStringList parts;
@@ -138,6 +144,7 @@ void FolderScanJob::cancel()
 void FolderScanJob::run()
 {
     UnshowableNames unshowable;
+    UnreadableFolders unreadable;
     QStringList pending;
     QElapsedTimer sinceHandOver;
     sinceHandOver.start();
@@ -168,6 +175,9 @@ void FolderScanJob::run()
     options.failures = m_forwarder.get();
     options.openFolder = m_openFolder;
     options.unshowableFolder = [&unshowable](const QString &folder) { unshowable.add(folder, true); };
+    options.unreadableFolder = [&unreadable](const QString &folder, const QString &reason) {
+        unreadable.add(folder, reason);
+    };
     for (const Item &item : std::as_const(m_items)) {
         if (m_cancel)
             break;
@@ -185,6 +195,7 @@ void FolderScanJob::run()
     }
     handOverPending();
     m_unshowable = std::move(unshowable);
+    m_unreadable = std::move(unreadable);
     QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
 }
 

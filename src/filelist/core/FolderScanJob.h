@@ -33,6 +33,18 @@ struct UnshowableNames
 // The text of the box that tells of them.
 QString unshowableNamesText(const UnshowableNames &names);
 
+// Folders a walk may not read, passed over with everything below them. Only
+// the first ones are kept by name, so a tree of denied folders costs no
+// more than their count.
+struct UnreadableFolders
+{
+    static constexpr int Kept = 1000;
+    int count = 0;
+    QStringList first;   // "path: reason"
+
+    void add(const QString &folder, const QString &reason);
+};
+
 // Walks folders on a thread of its own and hands the files it finds to the
 // GUI thread in batches, in walk order, through rowsFound. Several jobs may
 // run at once; each finishes on its own. The job lives on the thread that
@@ -71,6 +83,9 @@ public:
     // What the job met that cannot be shown as text; complete once finished
     // has been emitted.
     const UnshowableNames &unshowableNames() const { return m_unshowable; }
+    // The folders it passed over unread; complete once finished has been
+    // emitted.
+    const UnreadableFolders &unreadableFolders() const { return m_unreadable; }
 
 signals:
     void rowsFound(const QStringList &rows);
@@ -102,6 +117,7 @@ private:
     bool m_running = false;
     // Written by the walking thread, read once it has ended.
     UnshowableNames m_unshowable;
+    UnreadableFolders m_unreadable;
 };
 
 } // namespace brinmoor::filelist

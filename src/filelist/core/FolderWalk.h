@@ -47,6 +47,10 @@ struct WalkOptions
     // name cannot be shown as text (bytes that are not UTF-8), so that the
     // window can say so. Files with such names are handed over as any other.
     std::function<void(const QString &folder)> unshowableFolder;
+    // Called on the walking thread for each folder passed over because it
+    // may not be read (permission denied) and that failures did not hear
+    // of, so that the window can tell of them all at once.
+    std::function<void(const QString &folder, const QString &reason)> unreadableFolder;
 };
 
 // Every matching file in folder and all folders below it: the folder's own

@@ -3,6 +3,8 @@
 #include <QCollatorSortKey>
 
 #include <algorithm>
+#include <limits>
+#include <memory>
 #include <numeric>
 #include <type_traits>
 
@@ -82,20 +84,20 @@ NaturalOrder::NaturalOrder()
 // digits' rank, the number of digits without leading zeros, then those
 // digits: numbers compare by value among themselves and by the digits' rank
 // against anything else. False when the name is not printable ASCII or has
-// a number too long for that.
+// a number too long for that. A separator, when given, is a zero byte.
 template <typename Char>
-bool NaturalOrder::appendKey(const Char *name, std::size_t size) const
+char *NaturalOrder::writeKey(const Char *name, std::size_t size, char *out, char16_t separator) const
 {
     using Unit = std::make_unsigned_t<Char>;
-    const std::size_t start = m_keys.size();
-    // At most three bytes a character: a one-digit number.
-    m_keys.resize(start + 3 * size);
-    char *const begin = m_keys.data();
-    char *out = begin + start;
     for (std::size_t i = 0; i < size;) {
         const Unit c = static_cast<Unit>(name[i]);
         if (c < FirstPrintable || c > LastPrintable)
-            return false;
+            return nullptr;
+        if (separator != 0 && c == separator) {
+            *out++ = 0;   // below every rank
+            ++i;
+            continue;
+        }
         if (!isDigit(c)) {
             *out++ = char(m_rank[c]);
             ++i;
@@ -108,13 +110,25 @@ bool NaturalOrder::appendKey(const Char *name, std::size_t size) const
         while (i < size && isDigit(static_cast<Unit>(name[i])))
             ++i;
         if (i - run > std::size_t(LongestNumber))
-            return false;
+            return nullptr;
         *out++ = char(m_rank[u'0']);
         *out++ = char(i - digits);
         for (std::size_t d = digits; d < i; ++d)
             *out++ = char(name[d]);
     }
-    m_keys.resize(std::size_t(out - begin));
+    return out;
+}
+
+template <typename Char>
+bool NaturalOrder::appendKey(const Char *name, std::size_t size) const
+{
+    const std::size_t start = m_keys.size();
+    // At most three bytes a character: a one-digit number.
+    m_keys.resize(start + 3 * size);
+    char *const end = writeKey(name, size, m_keys.data() + start);
+    if (!end)
+        return false;
+    m_keys.resize(std::size_t(end - m_keys.data()));
     return true;
 }
 
@@ -202,6 +216,108 @@ void NaturalOrder::sortByCollator(std::vector<QString> &names) const
     for (const std::uint32_t i : order)
         sorted.push_back(std::move(names[i]));
     names = std::move(sorted);
+}
+
+std::vector<std::uint32_t> NaturalOrder::order(const std::vector<QStringView> &texts, bool descending,
+                                               char16_t separator) const
+{
+    const std::size_t n = texts.size();
+    if (!m_asciiRanks || n == 0)
+        return orderByCollator(texts, descending, separator);
+    // Paths from one tree share a long start, which orders nothing: it is
+    // left out of the keys (ending before a number, whose digits must stay
+    // whole). The first text's key tells whether the ASCII way applies.
+    std::size_t start = std::size_t(texts[0].size());
+    std::size_t units = 0;
+    for (const QStringView text : texts) {
+        const std::size_t limit = std::min(start, std::size_t(text.size()));
+        start = std::size_t(std::mismatch(text.begin(), text.begin() + qsizetype(limit), texts[0].begin()).first
+                            - text.begin());
+        units += std::size_t(text.size());
+    }
+    while (start > 0 && isDigit(texts[0][qsizetype(start) - 1].unicode()))
+        --start;
+    {
+        std::string scratch(3 * start, '\0');
+        if (!writeKey(texts[0].utf16(), start, scratch.data(), separator))
+            return orderByCollator(texts, descending, separator);
+    }
+    units -= n * start;
+    // Every key in one buffer with room for the longest keys possible (three
+    // bytes a character) but touched only as far as they go: a million keys
+    // are cheap to sort and dear to copy or clear.
+    if (3 * units >= std::numeric_limits<std::uint32_t>::max())
+        return orderByCollator(texts, descending, separator);
+    const std::unique_ptr<char[]> buffer(new char[3 * units + 1]);
+    // Sorted itself, not indices into it: the sort walks memory in order.
+    struct Entry
+    {
+        std::uint64_t head;   // the key's first eight bytes, zeros past its end
+        std::uint32_t offset;
+        std::uint32_t index;
+    };
+    std::vector<Entry> entries(n);
+    std::vector<std::uint32_t> ends(n);
+    char *out = buffer.get();
+    for (std::size_t i = 0; i < n; ++i) {
+        const QStringView rest = texts[i].mid(qsizetype(start));
+        char *const end = writeKey(rest.utf16(), std::size_t(rest.size()), out, separator);
+        if (!end)
+            return orderByCollator(texts, descending, separator);
+        std::uint64_t head = 0;
+        for (char *c = out; c < out + 8; ++c)
+            head = head << 8 | (c < end ? std::uint8_t(*c) : 0u);
+        entries[i] = {head, std::uint32_t(out - buffer.get()), std::uint32_t(i)};
+        ends[i] = std::uint32_t(end - buffer.get());
+        out = end;
+    }
+    const char *const keys = buffer.get();
+    std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
+        int c = a.head < b.head ? -1 : a.head > b.head ? 1 : 0;
+        if (c == 0) {
+            const std::string_view ka(keys + a.offset, ends[a.index] - a.offset);
+            const std::string_view kb(keys + b.offset, ends[b.index] - b.offset);
+            c = ka.compare(kb);
+            if (c == 0)
+                c = texts[a.index].compare(texts[b.index]);
+        }
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        return a.index < b.index;
+    });
+    std::vector<std::uint32_t> result(n);
+    for (std::size_t i = 0; i < n; ++i)
+        result[i] = entries[i].index;
+    return result;
+}
+
+std::vector<std::uint32_t> NaturalOrder::orderByCollator(const std::vector<QStringView> &texts, bool descending,
+                                                         char16_t separator) const
+{
+    // The collator has no lowest character of its own; a tab comes before
+    // every printable one.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (const QStringView text : texts) {
+        if (separator == 0 || !text.contains(QChar(separator))) {
+            keys.push_back(m_collator.sortKey(text.toString()));
+            continue;
+        }
+        QString replaced = text.toString();
+        replaced.replace(QChar(separator), QLatin1Char('\t'));
+        keys.push_back(m_collator.sortKey(replaced));
+    }
+    std::vector<std::uint32_t> result(texts.size());
+    std::iota(result.begin(), result.end(), 0u);
+    std::sort(result.begin(), result.end(), [&](std::uint32_t a, std::uint32_t b) {
+        int c = keys[a].compare(keys[b]);
+        if (c == 0)
+            c = texts[a].compare(texts[b]);
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        return a < b;
+    });
+    return result;
 }
 
 } // namespace brinmoor::filelist

@@ -32,11 +32,25 @@ public:
     // order exactly.
     void sortByCollator(std::vector<QString> &names) const;
 
+    // The places of texts in this order (ascending, or descending), for a
+    // caller that reorders something else by them. A non-null separator
+    // sorts before every other character, so the paths below one folder
+    // stay together (a/b before a-b and a.txt). Texts it finds equal keep
+    // a fixed order by their code units, then by their place in texts.
+    std::vector<std::uint32_t> order(const std::vector<QStringView> &texts, bool descending,
+                                     char16_t separator = 0) const;
+
 private:
     template <typename Name, typename View>
     bool sortKeys(const std::vector<Name> &names, View view) const;
     template <typename Char>
     bool appendKey(const Char *name, std::size_t size) const;
+    // Writes the key at out (room for three bytes a character); its end, or
+    // null when the name is not for the ASCII way.
+    template <typename Char>
+    char *writeKey(const Char *name, std::size_t size, char *out, char16_t separator = 0) const;
+    std::vector<std::uint32_t> orderByCollator(const std::vector<QStringView> &texts, bool descending,
+                                               char16_t separator) const;
 
     QCollator m_collator;
     // Where the collator puts each printable ASCII character (letters

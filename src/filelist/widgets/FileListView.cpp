@@ -147,6 +147,12 @@ void FileListView::dropEvent(QDropEvent *event)
     job->start();
 }
 
+void FileListView::cancelDrops()
+{
+    for (FolderScanJob *job : findChildren<FolderScanJob *>(Qt::FindDirectChildrenOnly))
+        job->cancel();
+}
+
 void FileListView::stopDrops()
 {
     // Deleting a walk cancels it and waits for its thread; its finished

@@ -49,6 +49,10 @@ public:
 
     // Walks of dropped folders still running.
     int runningDrops() const { return m_runningDrops; }
+    // Stops the walks of dropped folders soon, without waiting for them:
+    // each ends as when done (dropAdded follows), with the rows it had
+    // handed over.
+    void cancelDrops();
     // Cancels and deletes the walks of dropped folders at once, for closing
     // the window: their rows already appended stay, the rest never comes.
     void stopDrops();
@@ -57,7 +61,8 @@ signals:
     // The walk of a drop is set up and about to start: a direct connection
     // may still change its settings (where its failures go, for one).
     void dropWalkStarting(brinmoor::filelist::FolderScanJob *job);
-    // A drop has been added completely, folder contents included.
+    // A drop has been added completely, folder contents included, or its
+    // walk was stopped.
     void dropAdded();
     // A drop met names that cannot be shown as text; sent once per drop,
     // before dropAdded, for the window to tell the user.

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace brinmoor {
@@ -30,6 +31,22 @@ public:
                                     MessageIcon icon)
     {
         message(title, text + QStringLiteral("\r\r") + details, MessageButtons::Ok, icon);
+    }
+
+    // The same box without holding anything up: it returns at once and the
+    // rest of the window stays usable (a running command's stop control
+    // above all); closed runs once the user has dismissed it. Details may be
+    // empty. Boxes that cannot stay open without blocking show it modally
+    // and call closed before returning.
+    virtual void notify(const QString &title, const QString &text, const QString &details, MessageIcon icon,
+                        std::function<void()> closed)
+    {
+        if (details.isEmpty())
+            message(title, text, MessageButtons::Ok, icon);
+        else
+            messageWithDetails(title, text, details, icon);
+        if (closed)
+            closed();
     }
 
     // Asks for one line of text; nullopt when the user cancels.

@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include <memory>
+
 namespace brinmoor {
 
 namespace {
@@ -77,6 +79,29 @@ void WidgetDialogs::messageWithDetails(const QString &title, const QString &text
     box.setDetailedText(displayText(details));
     keepTitleWhole(box);
     box.exec();
+}
+
+void WidgetDialogs::notify(const QString &title, const QString &text, const QString &details, MessageIcon icon,
+                           std::function<void()> closed)
+{
+    auto *box = new QMessageBox(boxIcon(icon), title, displayText(text), QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowModality(Qt::NonModal);
+    if (!details.isEmpty())
+        box->setDetailedText(displayText(details));
+    keepTitleWhole(*box);
+    // In front of the window, but the window keeps its keyboard: Esc stops
+    // the work rather than closing the box.
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    auto pending = std::make_shared<std::function<void()>>(std::move(closed));
+    QObject::connect(box, &QDialog::finished, box, [pending] {
+        // Once only, whatever else finishes the box.
+        if (auto then = std::exchange(*pending, {}))
+            then();
+    });
+    box->show();
+    box->raise();
 }
 
 std::optional<QString> WidgetDialogs::input(const QString &prompt, const QString &title,

@@ -7,7 +7,8 @@
 
 namespace brinmoor {
 
-// The real boxes: QMessageBox and QInputDialog, modal to the application.
+// The real boxes: QMessageBox and QInputDialog, modal to the application,
+// except the boxes of notify(), which block nothing.
 class WidgetDialogs final : public UserDialogs
 {
 public:
@@ -18,6 +19,8 @@ public:
                           MessageIcon icon) override;
     void messageWithDetails(const QString &title, const QString &text, const QString &details,
                             MessageIcon icon) override;
+    void notify(const QString &title, const QString &text, const QString &details, MessageIcon icon,
+                std::function<void()> closed) override;
     std::optional<QString> input(const QString &prompt, const QString &title,
                                  const QString &defaultText) override;
 
