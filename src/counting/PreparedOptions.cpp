@@ -30,12 +30,12 @@ bool isAscii(std::u16string_view word)
 class FoldedWords
 {
 public:
-    explicit FoldedWords(const QStringList &rows)
+    FoldedWords(const QStringList &rows, bool trim)
     {
         std::vector<std::size_t> starts;
         starts.reserve(static_cast<std::size_t>(rows.size()) + 1);
         for (const QString &row : rows) {
-            const QStringView word = trimSpaces(row);
+            const QStringView word = trim ? trimSpaces(row) : QStringView(row);
             if (word.isEmpty() || word.contains(u'\r') || word.contains(u'\n'))
                 continue;
             starts.push_back(m_units.size());
@@ -79,7 +79,7 @@ private:
 PreparedOptions::PreparedOptions(const CountOptions &options)
     : m_excludeBlank(options.excludeBlank)
 {
-    const FoldedWords folded(options.excludeWords);
+    const FoldedWords folded(options.excludeWords, options.trimWordSpaces);
     const std::vector<std::u16string_view> &words = folded.words();
     m_wordCount = words.size();
     std::size_t asciiWords = 0;

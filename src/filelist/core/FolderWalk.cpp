@@ -408,7 +408,13 @@ private:
 
     void failed(const std::string &path, int error)
     {
-        if (!m_options.failures || (!m_options.reportEveryUnlistableFolder && dropsOutSilently(error)))
+        if (!m_options.reportEveryUnlistableFolder && dropsOutSilently(error))
+            return;
+        if (m_options.folderFailed) {
+            m_options.folderFailed(pathFromNative(path), errorText(error));
+            return;
+        }
+        if (!m_options.failures)
             return;
         m_options.failures->report(Failure{pathFromNative(path) + QStringLiteral(": ") + errorText(error),
                                            QString::fromLatin1(location::GetSubDirectories2016), StepLookUpFolder});

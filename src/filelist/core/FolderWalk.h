@@ -43,6 +43,10 @@ struct WalkOptions
     // folder one may not read or that has gone drops out without a word, as
     // the window's scan has always done.
     bool reportEveryUnlistableFolder = false;
+    // When set, takes the failures of folders that cannot be listed in
+    // place of failures, with the folder and the reason apart (the console
+    // names the folder in its own field). Called on the walking thread.
+    std::function<void(const QString &folder, const QString &reason)> folderFailed;
     // Called on the walking thread for each folder passed over because its
     // name cannot be shown as text (bytes that are not UTF-8), so that the
     // window can say so. Files with such names are handed over as any other.
