@@ -161,7 +161,7 @@ private:
         filelist::FolderWalker walker(m_folder, m_options);
         m_walked.reserve(BatchSize);
         QStringList files;
-        while (walker.nextFolder(files)) {
+        while (walker.nextFiles(files, qsizetype(BatchSize - std::min(m_walked.size(), BatchSize - 1)))) {
             for (QString &file : files)
                 m_walked.push_back(counting::PathEntry::file(std::move(file)));
             files.clear();

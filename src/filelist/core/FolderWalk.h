@@ -73,10 +73,12 @@ public:
     FolderWalker(const FolderWalker &) = delete;
     FolderWalker &operator=(const FolderWalker &) = delete;
 
-    // Lists the next folder: appends its matching files to files (maybe
-    // none) and, when given, sets listed to the folder's path. False once
-    // every folder has been listed or the walk was cancelled.
-    bool nextFolder(QStringList &files, QString *listed = nullptr);
+    // Appends the next matching files, up to most of them and all of one
+    // folder, listing folders as it needs them; a folder's failures are
+    // reported between its files and those before it. False once every
+    // folder has been listed and every file handed out, or the walk was
+    // cancelled. Holds the names of one folder at a time, not its paths.
+    bool nextFiles(QStringList &files, qsizetype most);
 
 private:
     class Private;
