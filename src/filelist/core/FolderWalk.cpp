@@ -362,7 +362,6 @@ private:
         const std::size_t expected = std::size_t(std::clamp<off_t>(size, 0, off_t(1) << 30));
         if (m_wantFiles && m_fileNames.capacity() < expected)
             m_fileNames.reserve(expected);
-        below.names.reserve(std::min<std::size_t>(expected, 64 * 1024));
         if (!m_entries)
             m_entries = std::make_unique<std::uint64_t[]>(ListingBytes / sizeof(std::uint64_t));
         char *const entries = reinterpret_cast<char *>(m_entries.get());
@@ -384,7 +383,9 @@ private:
                 const Classified classified = classify(fd, entry->d_name, entry->d_type);
                 if (classified.kind == Kind::Folder) {
                     if (keepFolder(name, classified, nativePrefix)) {
-                        if (below.names.capacity() == below.names.size() && below.names.capacity() < expected)
+                        // Only a large listing is given its room at once:
+                        // many small ones wait in the queue at a time.
+                        if (below.names.size() >= 64 * 1024 && below.names.capacity() < expected)
                             below.names.reserve(expected);
                         below.order.push_back(stored(below.names, name));
                     }
@@ -420,6 +421,10 @@ private:
             below.names = std::move(names);
         }
         order.clear();
+        // What waits should hold its names, not the room they grew in.
+        if (below.names.capacity() > below.names.size() + below.names.size() / 4 + 64)
+            below.names.shrink_to_fit();
+        below.order.shrink_to_fit();
         below.parent = std::move(path);
         m_waiting.push_back(std::move(below));
     }
