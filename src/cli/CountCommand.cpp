@@ -161,7 +161,9 @@ private:
         filelist::FolderWalker walker(m_folder, m_options);
         m_walked.reserve(BatchSize);
         QStringList files;
-        while (walker.nextFiles(files, qsizetype(BatchSize - std::min(m_walked.size(), BatchSize - 1)))) {
+        // Files are asked for up to the room left in the batch being made.
+        const auto room = [this] { return qsizetype(BatchSize - std::min(m_walked.size(), BatchSize - 1)); };
+        while (walker.nextFiles(files, room())) {
             for (QString &file : files)
                 m_walked.push_back(counting::PathEntry::file(std::move(file)));
             files.clear();
@@ -506,7 +508,7 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
     }
     // A full disk or a closed pipe must not pass for success. A reader that
     // left (`| head`) has what it wanted and is not told.
-    bool cannotWrite = !writer->flush();
+    const bool cannotWrite = !writer->flush();
     if (cannotWrite) {
         const auto *output = qobject_cast<DescriptorOutput *>(&out);
         if (!output || !output->readerLeft())
