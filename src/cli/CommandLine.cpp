@@ -95,6 +95,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     c.separate = parser.isSet(separate);
     c.options.excludeBlank = parser.isSet(blank);
     c.options.excludeWords = wordsAsText(parser.values(exclude));
+    c.options.trimWordSpaces = false;
     c.filesFrom = parser.values(filesFrom);
     c.nullSeparated = parser.isSet(null);
     c.paths = parser.positionalArguments();

@@ -1,12 +1,13 @@
 #include "CountCommand.h"
 
 #include "CountRun.h"
-#include "ErrorReport.h"
 #include "FileSource.h"
 #include "FolderWalk.h"
 #include "Paths.h"
+#include "ResultRows.h"
 #include "ResultWriter.h"
 #include "SharedOptions.h"
+#include "StandardOutput.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -112,7 +113,11 @@ public:
     {
         m_options.pattern = command.extension.isNull() ? QStringLiteral("*.*") : QStringLiteral("*.") + command.extension;
         m_options.cancel = &m_cancel;
-        m_options.failures = &m_failures;
+        // Failures of the walk take their place among the files (they come
+        // on the walking thread, between two folders).
+        m_options.folderFailed = [this](const QString &path, const QString &reason) {
+            m_walked.push_back(counting::PathEntry::failure(path, reason));
+        };
         m_options.skipBadFolderNames = false;
         m_options.reportEveryUnlistableFolder = true;
         m_options.openFolder = command.openFolder;
@@ -150,28 +155,15 @@ private:
     // Entries walked ahead of the consumer at most.
     static constexpr std::size_t Capacity = 8192;
 
-    // Failures of the walk take their place among the files (they come on
-    // the walking thread, between two folders).
-    class Failures final : public FailureSink
-    {
-    public:
-        explicit Failures(FolderFeed &feed) : m_feed(feed) {}
-        void report(const Failure &failure) override
-        {
-            m_feed.m_walked.push_back(counting::PathEntry::failure(QString(), failure.description));
-        }
-
-    private:
-        FolderFeed &m_feed;
-    };
-
     // Runs on the walking thread.
     void walk()
     {
         filelist::FolderWalker walker(m_folder, m_options);
         m_walked.reserve(BatchSize);
         QStringList files;
-        while (walker.nextFolder(files)) {
+        // Files are asked for up to the room left in the batch being made.
+        const auto room = [this] { return qsizetype(BatchSize - std::min(m_walked.size(), BatchSize - 1)); };
+        while (walker.nextFiles(files, room())) {
             for (QString &file : files)
                 m_walked.push_back(counting::PathEntry::file(std::move(file)));
             files.clear();
@@ -229,7 +221,6 @@ private:
 
     const QString m_folder;
     filelist::WalkOptions m_options;
-    Failures m_failures{*this};
     std::atomic<bool> m_cancel{false};
     // The walking thread's batch in the making.
     Batch m_walked;
@@ -456,39 +447,78 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
     run.setJobs(command.jobs);
 
     const auto writer = makeResultWriter(command.format, out);
+    // Nothing more is counted once the results cannot be written: a closed
+    // pipe or a full disk ends the run at the first write that fails, not
+    // after every file was read for nothing.
+    bool writeFailed = false;
+    const auto checkWrite = [&] {
+        if (!writeFailed && writer->failed()) {
+            writeFailed = true;
+            run.cancel();
+        }
+    };
     writer->begin();
     QEventLoop loop;
+    quint64 total = 0;
+    bool ended = false;
     if (text)
-        QObject::connect(&run, &counting::CountRun::rowReady, &loop, [&](const QString &row) { writer->row(row); });
-    else
-        QObject::connect(&run, &counting::CountRun::fileCounted, &loop,
-                         [&](int, const QString &path, quint64 lines) { writer->file(path, lines); });
+        QObject::connect(&run, &counting::CountRun::rowReady, &loop, [&](const QString &row) {
+            writer->row(row);
+            checkWrite();
+        });
+    QObject::connect(&run, &counting::CountRun::fileCounted, &loop, [&](int, const QString &path, quint64 lines) {
+        total += lines;
+        if (!text) {
+            writer->file(path, lines);
+            checkWrite();
+        }
+    });
     QObject::connect(&run, &counting::CountRun::fileFailed, &loop,
                      [&](int, const QString &path, const QString &reason) {
                          errors.line(path.isEmpty() ? reason : path + QStringLiteral(": ") + reason);
                          writer->failure(path, reason);
+                         checkWrite();
                      });
     QString notAList;
     QObject::connect(&run, &counting::CountRun::inputFailed, &loop, [&](const QString &reason) { notAList = reason; });
-    QObject::connect(&run, &counting::CountRun::totalCounted, &loop, [&](quint64 total) { writer->end(total); });
+    QObject::connect(&run, &counting::CountRun::totalCounted, &loop, [&](quint64 runTotal) {
+        ended = true;
+        writer->end(runTotal);
+        checkWrite();
+    });
     QObject::connect(&run, &counting::CountRun::finished, &loop, &QEventLoop::quit);
     QTimer flusher;
     flusher.setInterval(FlushIntervalMs);
-    QObject::connect(&flusher, &QTimer::timeout, &loop, [&out] { flushDevice(out); });
+    QObject::connect(&flusher, &QTimer::timeout, &loop, [&] {
+        writer->flush();
+        checkWrite();
+    });
     flusher.start();
 
     run.start();
     loop.exec();
 
-    // A full disk or a closed pipe must not pass for success.
-    if (auto *file = qobject_cast<QFileDevice *>(&out); file && (!file->flush() || file->error() != QFileDevice::NoError)) {
-        errors.line(QStringLiteral("cannot write the results: ") + file->errorString());
+    // Input that is no list of paths ends the run without its total; what
+    // was written still ends as its format must, with the total of the files
+    // counted before, so that a reader of the output can parse it.
+    if (!ended && !writeFailed) {
+        if (text && mode == counting::CountMode::OneTotal)
+            writer->row(counting::totalRow(total));
+        writer->end(total);
+    }
+    // A full disk or a closed pipe must not pass for success. A reader that
+    // left (`| head`) has what it wanted and is not told.
+    const bool cannotWrite = !writer->flush();
+    if (cannotWrite) {
+        const auto *output = qobject_cast<DescriptorOutput *>(&out);
+        if (!output || !output->readerLeft())
+            errors.line(QStringLiteral("cannot write the results: ") + writer->error());
     }
     if (!notAList.isNull()) {
         errors.line(notAList);
         return ExitUsage;
     }
-    return errors.failed() ? ExitFailures : ExitOk;
+    return errors.failed() || cannotWrite ? ExitFailures : ExitOk;
 }
 
 int runCommandLine(const QStringList &arguments, QIODevice &out, QIODevice &err, QIODevice &in)
@@ -496,10 +526,17 @@ int runCommandLine(const QStringList &arguments, QIODevice &out, QIODevice &err,
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     switch (parsed.action) {
     case ParsedCommandLine::Action::Help:
-    case ParsedCommandLine::Action::Version:
-        out.write(parsed.text.toUtf8());
-        flushDevice(out);
-        return ExitOk;
+    case ParsedCommandLine::Action::Version: {
+        const QByteArray text = parsed.text.toUtf8();
+        if (out.write(text) == text.size())
+            return ExitOk;
+        const auto *output = qobject_cast<DescriptorOutput *>(&out);
+        if (!output || !output->readerLeft()) {
+            err.write(Program + ": cannot write the help: " + out.errorString().toUtf8() + '\n');
+            flushDevice(err);
+        }
+        return ExitFailures;
+    }
     case ParsedCommandLine::Action::UsageError:
         err.write(Program + ": " + nativePath(parsed.text) + "\nTry '" + Program + " --help' for more information.\n");
         flushDevice(err);

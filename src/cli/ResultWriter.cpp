@@ -2,30 +2,28 @@
 
 #include "Paths.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 
 namespace brinmoor::cli {
 
 namespace {
 
+// Results gathered before they are written: few writes for many rows.
+constexpr qsizetype WriteChunk = 64 * 1024;
+
 // Exactly the results-list rows, one a line.
 class TextWriter final : public ResultWriter
 {
 public:
-    explicit TextWriter(QIODevice &out)
-        : m_out(out)
-    {
-    }
+    using ResultWriter::ResultWriter;
     void row(const QString &text) override
     {
         // A path's bytes as the file system names them, whether or not they
         // are UTF-8.
-        m_out.write(nativePath(text));
-        m_out.write("\n", 1);
+        put(nativePath(text));
+        put("\n");
     }
-
-private:
-    QIODevice &m_out;
 };
 
 // kind,path,lines: a "file" record per counted file, then one "total"
@@ -34,55 +32,81 @@ private:
 class CsvWriter final : public ResultWriter
 {
 public:
-    explicit CsvWriter(QIODevice &out)
-        : m_out(out)
-    {
-    }
-    void begin() override { m_out.write("kind,path,lines\r\n"); }
+    using ResultWriter::ResultWriter;
+    void begin() override { put("kind,path,lines\r\n"); }
     void file(const QString &path, std::uint64_t lines) override
     {
-        m_out.write("file," + csvField(path) + ',' + QByteArray::number(quint64(lines)) + "\r\n");
+        put("file," + csvField(path) + ',' + QByteArray::number(quint64(lines)) + "\r\n");
     }
-    void end(std::uint64_t total) override { m_out.write("total,," + QByteArray::number(quint64(total)) + "\r\n"); }
-
-private:
-    QIODevice &m_out;
+    void end(std::uint64_t total) override { put("total,," + QByteArray::number(quint64(total)) + "\r\n"); }
 };
 
-// {"files":[{"path":…,"lines":…},…],"total":…,"failures":[{"path":…,"reason":…},…]}
-// The file array is written as it grows; failures are few and wait for the end.
+// {"files":[{"path":…,"lines":…},{"path":…,"reason":…},…],"total":…,"failed":…}
+// One entry per path in the order of the paths, written as it comes: a
+// counted file has its lines, a failed one the reason. Nothing is held
+// back, so endless failures take no memory.
 class JsonWriter final : public ResultWriter
 {
 public:
-    explicit JsonWriter(QIODevice &out)
-        : m_out(out)
-    {
-    }
-    void begin() override { m_out.write("{\"files\":["); }
+    using ResultWriter::ResultWriter;
+    void begin() override { put("{\"files\":["); }
     void file(const QString &path, std::uint64_t lines) override
     {
-        m_out.write(m_first ? "\n" : ",\n");
-        m_first = false;
-        m_out.write("{\"path\":" + jsonString(path) + ",\"lines\":" + QByteArray::number(quint64(lines)) + '}');
+        entry("{\"path\":" + jsonString(path) + ",\"lines\":" + QByteArray::number(quint64(lines)) + '}');
     }
     void failure(const QString &path, const QString &reason) override
     {
-        m_failures += QByteArray(m_failures.isEmpty() ? "\n" : ",\n") + "{\"path\":" + jsonString(path)
-            + ",\"reason\":" + jsonString(reason) + '}';
+        ++m_failed;
+        entry("{\"path\":" + jsonString(path) + ",\"reason\":" + jsonString(reason) + '}');
     }
     void end(std::uint64_t total) override
     {
-        m_out.write("\n],\"total\":" + QByteArray::number(quint64(total)) + ",\"failures\":[" + m_failures
-                    + "\n]}\n");
+        put("\n],\"total\":" + QByteArray::number(quint64(total)) + ",\"failed\":" + QByteArray::number(m_failed)
+            + "}\n");
     }
 
 private:
-    QIODevice &m_out;
+    void entry(const QByteArray &object)
+    {
+        put(m_first ? "\n" : ",\n");
+        m_first = false;
+        put(object);
+    }
+
     bool m_first = true;
-    QByteArray m_failures;
+    quint64 m_failed = 0;
 };
 
 } // namespace
+
+void ResultWriter::put(QByteArrayView bytes)
+{
+    if (m_failed)
+        return;
+    m_pending.append(bytes);
+    if (m_pending.size() >= WriteChunk)
+        flush();
+}
+
+bool ResultWriter::flush()
+{
+    if (m_failed)
+        return false;
+    if (!m_pending.isEmpty()) {
+        const qint64 wrote = m_out.write(m_pending);
+        m_failed = wrote != m_pending.size();
+        m_pending.clear();
+    }
+    // A device that buffers of its own must give up its bytes now too.
+    if (auto *file = qobject_cast<QFileDevice *>(&m_out); !m_failed && file)
+        m_failed = !file->flush();
+    if (m_failed) {
+        m_error = m_out.errorString();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("the output took only part of them");
+    }
+    return !m_failed;
+}
 
 std::unique_ptr<ResultWriter> makeResultWriter(OutputFormat format, QIODevice &out)
 {

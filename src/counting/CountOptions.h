@@ -12,6 +12,10 @@ struct CountOptions
 {
     bool excludeBlank = false;
     QStringList excludeWords;
+    // The window trims U+0020 from both ends of a row, so " foo " typed in
+    // the list means "foo"; the console takes each word exactly as given,
+    // where a quoted leading space is meant.
+    bool trimWordSpaces = true;
 
     bool operator==(const CountOptions &) const = default;
 };
@@ -20,9 +24,10 @@ struct CountOptions
 // no rows at all.
 enum class CountMode { OneTotal, Separate, None };
 
-// Options compiled for the engine: words trimmed of U+0020, empty rows
-// dropped, case-folded, plus whatever the kernels precompute. Immutable, so
-// one instance is shared by every worker thread.
+// Options compiled for the engine: words trimmed of U+0020 (unless
+// trimWordSpaces is off), empty rows dropped, case-folded, plus whatever the
+// kernels precompute. Immutable, so one instance is shared by every worker
+// thread.
 class PreparedOptions;
 
 std::shared_ptr<const PreparedOptions> prepareOptions(const CountOptions &options);

@@ -46,6 +46,10 @@ constexpr int DeliveryBatch = 2048;
 // a few hundred bytes a slot this bounds the run's memory to a few MB while
 // leaving the workers room for several delivery intervals of small files.
 constexpr qint64 Window = 16384;
+// The window is narrower when the paths are long (a list of 4,000-byte
+// paths): the paths waiting in it stay under about this many bytes of text,
+// yet at least one is always taken.
+constexpr qint64 WindowBytes = 8 * 1024 * 1024;
 // Workers when the caller names no number and files are read one by one:
 // one per core counts, and while files come from the disk (not from the
 // page cache) more join in, up to this many in all. Each of them then waits for the disk most of the time,
@@ -110,6 +114,7 @@ struct Slot
     QString path;
     QString reason;
     std::unique_ptr<FolderFiles> folder;
+    qint64 bytes = 0;   // of path and reason as taken, counted in bytesAhead
 };
 
 // Per worker, polled by the owner's progress timer.
@@ -154,6 +159,7 @@ struct CountRun::Private
     bool watched = true;   // someone takes the progress: the workers track lines passed
     std::vector<WorkerState> workerStates;
     std::atomic<qint64> delivered{0};   // written by the owner only
+    std::atomic<qint64> bytesAhead{0};  // text of the paths taken and not yet delivered
 
     // The source side: one worker at a time calls the source.
     std::mutex sourceMutex;
@@ -194,6 +200,12 @@ struct CountRun::Private
     }
 
     Slot &entryAt(qint64 index) { return ring[std::size_t(index & (Window - 1))]; }
+    // Whether the workers must wait before taking the path at index.
+    bool windowFull(qint64 index) const
+    {
+        const qint64 ahead = index - delivered.load(std::memory_order_acquire);
+        return ahead >= Window || (ahead > 0 && bytesAhead.load(std::memory_order_relaxed) >= WindowBytes);
+    }
     void startWorkers();
     void work(int worker, bool extra);   // runs on a worker thread
     void workInBatches(WorkerState &state, const CountControl &control, FileBatchReader &reader);   // on a worker thread
@@ -246,14 +258,14 @@ void CountRun::Private::take(std::vector<Taken> &taken, std::size_t most)
         if (!taken.empty() && (taken.size() >= most || !source->ready()))
             return;
         const qint64 index = pulled.load(std::memory_order_relaxed);
-        if (index - delivered.load(std::memory_order_acquire) >= Window) {
+        if (windowFull(index)) {
             if (!taken.empty())
                 return;
             // Full: make sure the owner comes by soon, then wait for it.
             postDelivery();
             std::unique_lock lock(roomMutex);
             room.wait(lock, [&] {
-                return cancelFlag.load() || index - delivered.load(std::memory_order_acquire) < Window;
+                return cancelFlag.load() || !windowFull(index);
             });
             continue;
         }
@@ -277,12 +289,16 @@ void CountRun::Private::take(std::vector<Taken> &taken, std::size_t most)
             Slot &failed = entryAt(index);
             failed.path = std::move(entry.path);
             failed.reason = std::move(entry.reason);
+            failed.bytes = (failed.path.size() + failed.reason.size()) * qint64(sizeof(QChar));
+            bytesAhead.fetch_add(failed.bytes, std::memory_order_relaxed);
             failed.result.store(SlotFailed, std::memory_order_release);
             pulled.store(index + 1, std::memory_order_relaxed);
             continue;
         }
         case PathEntry::Kind::Path:
             entryAt(index).path = entry.path;
+            entryAt(index).bytes = entry.path.size() * qint64(sizeof(QChar));
+            bytesAhead.fetch_add(entryAt(index).bytes, std::memory_order_relaxed);
             taken.push_back({index, std::move(entry.path)});
             pulled.store(index + 1, std::memory_order_relaxed);
             continue;
@@ -541,6 +557,8 @@ void CountRun::Private::deliver()
         s.path = QString();
         s.reason = QString();
         s.folder.reset();
+        bytesAhead.fetch_sub(s.bytes, std::memory_order_relaxed);
+        s.bytes = 0;
         s.result.store(SlotPending, std::memory_order_relaxed);
         delivered.store(index + 1, std::memory_order_release);   // the slot may be reused now
         any = true;

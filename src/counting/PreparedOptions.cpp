@@ -30,7 +30,7 @@ bool isAscii(std::u16string_view word)
 class FoldedWords
 {
 public:
-    explicit FoldedWords(const QStringList &rows)
+    FoldedWords(const QStringList &rows, bool trim)
     {
         // Folding keeps every character's length, so the units fit exactly:
         // a buffer grown by doubling could take twice a huge list's size.
@@ -41,7 +41,7 @@ public:
         std::vector<std::size_t> starts;
         starts.reserve(static_cast<std::size_t>(rows.size()) + 1);
         for (const QString &row : rows) {
-            const QStringView word = trimSpaces(row);
+            const QStringView word = trim ? trimSpaces(row) : QStringView(row);
             if (word.isEmpty() || word.contains(u'\r') || word.contains(u'\n'))
                 continue;
             starts.push_back(m_units.size());
@@ -85,7 +85,7 @@ private:
 PreparedOptions::PreparedOptions(const CountOptions &options)
     : m_excludeBlank(options.excludeBlank)
 {
-    const FoldedWords folded(options.excludeWords);
+    const FoldedWords folded(options.excludeWords, options.trimWordSpaces);
     const std::vector<std::u16string_view> &words = folded.words();
     m_wordCount = words.size();
     std::size_t asciiWords = 0;

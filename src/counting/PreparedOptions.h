@@ -29,7 +29,7 @@ public:
     PreparedOptions(const CountOptions &options);
 
     bool excludeBlank() const { return m_excludeBlank; }
-    // Words trimmed of U+0020, case-folded, without empty rows, duplicates
+    // Words trimmed of U+0020 (if asked), case-folded, without empty rows, duplicates
     // and words holding CR or LF (no line can contain those).
     bool hasWords() const { return m_wordCount > 0; }
     std::size_t wordCount() const { return m_wordCount; }

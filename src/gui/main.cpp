@@ -18,42 +18,127 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
 
+#include <dlfcn.h>
+
 using namespace brinmoor;
 
 namespace {
 
+// Whether a display server answers at the address its variable names. The
+// client libraries are the ones Qt's platform plugins load, taken here only
+// if they are there: a server that is gone, or a library that is missing,
+// would make Qt abort instead of saying so.
+bool xServerAnswers()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    void *library = ::dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (!library)
+        return false;
+    using Connect = void *(*)(const char *, int *);
+    using HasError = int (*)(void *);
+    using Disconnect = void (*)(void *);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(library, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(library, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(library, "xcb_disconnect"));
+    bool answers = false;
+    if (connect && hasError && disconnect) {
+        void *connection = connect(nullptr, nullptr);
+        answers = connection && hasError(connection) == 0;
+        if (connection)
+            disconnect(connection);   // also an error connection, which xcb allocates
+    }
+    ::dlclose(library);
+    return answers;
+}
+
+bool waylandServerAnswers()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    void *library = ::dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_LOCAL);
+    if (!library)
+        return false;
+    using Connect = void *(*)(const char *);
+    using Disconnect = void (*)(void *);
+    using LogHandler = void (*)(const char *, va_list);
+    using SetLogHandler = void (*)(LogHandler);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(library, "wl_display_connect"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(library, "wl_display_disconnect"));
+    // The library's own complaint would make the user's one line three
+    // (the library is unloaded after, so Qt finds its usual handler).
+    if (const auto setLogHandler = reinterpret_cast<SetLogHandler>(::dlsym(library, "wl_log_set_handler_client")))
+        setLogHandler([](const char *, va_list) {});
+    bool answers = false;
+    if (connect && disconnect) {
+        if (void *display = connect(nullptr)) {
+            answers = true;
+            disconnect(display);
+        }
+    }
+    ::dlclose(library);
+    return answers;
+}
+
 // Whether the window can be shown at all: Qt aborts when its platform finds
-// no display, so this is decided before it is asked.
-bool displayAvailable(int argc, char *argv[])
+// no display, so this is decided before it is asked. Empty when it can;
+// otherwise why not, for the one line the user sees.
+QString displayProblem(int argc, char *argv[])
 {
     QByteArray platforms = qgetenv("QT_QPA_PLATFORM");
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "-platform") == 0)
             platforms = argv[i + 1];
     }
-    // Platforms that draw without a display server.
+    const bool x = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    bool named = false;
     for (const QByteArray &platform : platforms.split(';')) {
         const QByteArray name = platform.split(':').first().trimmed();
-        if (name == "offscreen" || name == "minimal" || name == "vnc" || name == "linuxfb" || name == "eglfs"
-            || name == "vkkhrdisplay")
-            return true;
+        if (name.isEmpty())
+            continue;
+        named = true;
+        // Platforms that draw without a display server, or that this check
+        // does not know: Qt decides.
+        if (name != "xcb" && !name.startsWith("wayland"))
+            return {};
+        if (name == "xcb" ? xServerAnswers() : waylandServerAnswers())
+            return {};
     }
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!x && !wayland)
+        return QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    const bool xAnswers = !named && xServerAnswers();
+    const bool waylandAnswers = !named && waylandServerAnswers();
+    if (xAnswers || waylandAnswers) {
+        // Qt may well try the other one first, and abort there.
+        if (x != wayland)
+            return {};
+        qputenv("QT_QPA_PLATFORM", xAnswers ? "xcb" : "wayland");
+        return {};
+    }
+    QStringList silent;
+    if (x)
+        silent << QStringLiteral("DISPLAY=") + qEnvironmentVariable("DISPLAY");
+    if (wayland)
+        silent << QStringLiteral("WAYLAND_DISPLAY=") + qEnvironmentVariable("WAYLAND_DISPLAY");
+    return QStringLiteral("no display server answers at ") + silent.join(QStringLiteral(" or "));
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (!displayAvailable(argc, argv)) {
-        std::fputs("brinmoor: the window needs a graphical desktop (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-                   "brinmoor-count counts lines without one.\n",
-                   stderr);
+    if (const QString problem = displayProblem(argc, argv); !problem.isEmpty()) {
+        std::fprintf(stderr,
+                     "brinmoor: the window needs a graphical desktop (%s); brinmoor-count counts lines without "
+                     "one.\n",
+                     problem.toLocal8Bit().constData());
         return 1;
     }
     QApplication application(argc, argv);

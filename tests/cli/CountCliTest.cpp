@@ -3,8 +3,10 @@
 #include "Paths.h"
 #include "ResultRows.h"
 #include "TestFiles.h"
+#include "../export/FailingDevice.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -14,8 +16,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <cerrno>
+#include <csignal>
 #include <vector>
 
 #include <fcntl.h>
@@ -53,7 +57,7 @@ QByteArray readAll(const QString &path)
 
 // Runs the program with each argument's own bytes (nativePath): QProcess
 // would encode them as UTF-8 and lose the bytes of names that are not.
-Result runProgram(const QStringList &arguments, const QByteArray &input = {})
+Result runProgram(const QStringList &arguments, const QByteArray &input = {}, bool closeOutput = false)
 {
     QTemporaryDir io;
     const QString in = io.filePath("in"), out = io.filePath("out"), err = io.filePath("err");
@@ -72,7 +76,10 @@ Result runProgram(const QStringList &arguments, const QByteArray &input = {})
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, QFile::encodeName(in).constData(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, QFile::encodeName(out).constData(), O_WRONLY | O_CREAT, 0600);
+    if (closeOutput)
+        posix_spawn_file_actions_addclose(&actions, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, QFile::encodeName(out).constData(), O_WRONLY | O_CREAT, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, QFile::encodeName(err).constData(), O_WRONLY | O_CREAT, 0600);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
@@ -191,6 +198,11 @@ private slots:
                  QStringList{totalRow(4)});
         QCOMPARE(runProgram({QStringLiteral("-sbx"), QStringLiteral("y"), m_blanks}).lines(),
                  QStringList{fileRow(1, m_blanks)});
+        // Words are taken as given: a quoted leading space is part of the
+        // word ("alpha" has "ph" but no " ph").
+        QCOMPARE(runProgram({QStringLiteral("-x"), QStringLiteral(" ph"), m_a}).lines(), QStringList{totalRow(3)});
+        QCOMPARE(runProgram({QStringLiteral("-x"), QStringLiteral("ph "), m_a}).lines(), QStringList{totalRow(3)});
+        QCOMPARE(runProgram({QStringLiteral("-x"), QStringLiteral("ph"), m_a}).lines(), QStringList{totalRow(2)});
     }
 
     // A folder adds its files in the walk's order and with its filter; the
@@ -247,19 +259,155 @@ private slots:
         QVERIFY(r.err.startsWith("brinmoor-count: " + m_dir.filePath("no-such-list").toUtf8() + ": "));
     }
 
-    // A list is read as it arrives: the first row comes out while the list
-    // is still open.
+    // A list is read as it arrives: the first row, or the first failure,
+    // comes out while the list is still open (failures are not held back).
+    void listCountedWhileRead_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("status");
+        QTest::newRow("row") << QStringList{"-s"} << m_a << fileRow(3, m_a) + "\n" << 0;
+        const QString missing = m_dir.filePath("missing.txt");
+        QTest::newRow("json failure") << QStringList{"--format=json"} << missing
+                                      << "{\"files\":[\n{\"path\":\"" + missing + "\",\"reason\":\"No such file or directory\"}"
+                                      << 1;
+    }
     void listCountedWhileRead()
     {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, entry);
+        QFETCH(QString, expected);
+        QFETCH(int, status);
         QProcess process;
-        process.start(QStringLiteral(BRINMOOR_COUNT_EXE), {QStringLiteral("-s"), QStringLiteral("--files-from"), QStringLiteral("-")});
+        process.start(QStringLiteral(BRINMOOR_COUNT_EXE), arguments + QStringList{"--files-from", "-"});
         QVERIFY(process.waitForStarted());
-        process.write((m_a + "\n").toUtf8());
-        QVERIFY(process.waitForReadyRead(10000));
-        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), fileRow(3, m_a) + "\n");
+        process.write((entry + "\n").toUtf8());
+        QByteArray out;
+        while (out.size() < expected.toUtf8().size() && process.waitForReadyRead(10000))
+            out += process.readAllStandardOutput();
+        QCOMPARE(QString::fromUtf8(out), expected);
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.exitCode(), status);
+    }
+
+    // Whatever stops the program on its own, what it wrote is whole: after
+    // input that is no list of paths, JSON still closes and CSV and the
+    // total row still give the total of what was counted before.
+    void outputWholeAfterAnInputError_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("text") << "text";
+        QTest::newRow("csv") << "csv";
+        QTest::newRow("json") << "json";
+    }
+    void outputWholeAfterAnInputError()
+    {
+        QFETCH(QString, format);
+        const Result r = runProgram({"--format", format, "--files-from", "-"},
+                                    (m_a + "\n").toUtf8() + QByteArray("x\0y\n", 4) + (m_b + "\n").toUtf8());
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("holds a NUL byte"), r.err.constData());
+        if (format == "text") {
+            QCOMPARE(r.lines(), QStringList{totalRow(3)});
+        } else if (format == "csv") {
+            QCOMPARE(parseCsv(r.out), (QList<QStringList>{{"kind", "path", "lines"}, {"file", m_a, "3"}, {"total", "", "3"}}));
+        } else {
+            QJsonParseError error;
+            const QJsonObject doc = QJsonDocument::fromJson(r.out, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QCOMPARE(doc.value("files").toArray().size(), 1);
+            QCOMPARE(doc.value("total").toInteger(), 3);
+        }
+    }
+
+    // Output that cannot be written stops the run at the write that fails,
+    // with a message and status 1; never a silent success or a death by
+    // signal.
+    void standardOutputClosed()
+    {
+        for (const QStringList &arguments : {QStringList{"-s", m_a}, QStringList{"--help"}}) {
+            const Result r = runProgram(arguments, {}, /*closeOutput=*/true);
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.endsWith(": standard output is closed\n"), r.err.constData());
+            QVERIFY(r.err.startsWith("brinmoor-count: cannot write the "));
+        }
+    }
+
+    void fullOutputStopsTheRun_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<qint64>("room");
+        QTest::newRow("text, nothing fits") << "text" << qint64(0);
+        QTest::newRow("json, part fits") << "json" << qint64(100);
+        QTest::newRow("csv, part fits") << "csv" << qint64(30);
+    }
+    void fullOutputStopsTheRun()
+    {
+        QFETCH(QString, format);
+        QFETCH(qint64, room);
+        brinmoor::cli::CountCommand command;
+        command.separate = true;
+        command.format = format == "text" ? brinmoor::cli::OutputFormat::Text
+            : format == "csv"             ? brinmoor::cli::OutputFormat::Csv
+                                          : brinmoor::cli::OutputFormat::Json;
+        command.paths = {m_a, m_b};
+        FailingDevice out(room);
+        QBuffer err, in;
+        err.open(QIODevice::WriteOnly);
+        in.open(QIODevice::ReadOnly);
+        QCOMPARE(brinmoor::cli::runCount(command, out, err, in), 1);
+        QCOMPARE(err.data(), QByteArray("brinmoor-count: cannot write the results: No space left on device\n"));
+        QVERIFY(out.written().size() <= room);
+    }
+
+    // A reader that leaves (`| head`) ends the program, quietly and with a
+    // failure status, though its list is still coming: it does not die of
+    // the broken pipe, nor count on into the void.
+    void readerLeavingEndsTheRun()
+    {
+        int in[2], out[2];
+        QVERIFY(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0);
+        QTemporaryDir io;
+        const QByteArray err = QFile::encodeName(io.filePath("err"));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, err.constData(), O_WRONLY | O_CREAT, 0600);
+        QByteArray program(BRINMOOR_COUNT_EXE), s("-s"), from("--files-from"), dash("-");
+        char *argv[] = {program.data(), s.data(), from.data(), dash.data(), nullptr};
+        pid_t pid = 0;
+        QCOMPARE(posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        ::fcntl(in[1], F_SETFL, O_NONBLOCK);
+        ::signal(SIGPIPE, SIG_IGN);
+
+        // One row read, then the reader leaves while the list goes on.
+        const QByteArray entries = (m_a + "\n").toUtf8().repeated(100);
+        QVERIFY(::write(in[1], entries.constData(), entries.size()) > 0);
+        char row[64];
+        QVERIFY(::read(out[0], row, sizeof row) > 0);
+        ::close(out[0]);
+        int status = 0;
+        pid_t ended = 0;
+        QDeadlineTimer deadline(30000);
+        while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && !deadline.hasExpired()) {
+            (void)!::write(in[1], entries.constData(), entries.size());
+            QThread::msleep(10);
+        }
+        ::close(in[1]);
+        if (ended == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            QFAIL("the program went on counting for its vanished reader");
+        }
+        QVERIFY2(WIFEXITED(status), "ended by a signal");
+        QCOMPARE(WEXITSTATUS(status), 1);
+        QCOMPARE(readAll(QFile::decodeName(err)), QByteArray());
     }
 
     // Input that cannot be a list of paths stops the program with status 2
@@ -326,16 +474,17 @@ private slots:
         QJsonParseError error;
         const QJsonObject doc = QJsonDocument::fromJson(r.out, &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
+        // One entry per path, in order; the failed one has its reason.
         const QJsonArray files = doc.value("files").toArray();
-        QCOMPARE(files.size(), 3);
+        QCOMPARE(files.size(), 4);
         QCOMPARE(files.at(1).toObject().value("path").toString(), odd);
         QCOMPARE(files.at(1).toObject().value("lines").toInteger(), 1);
-        QCOMPARE(files.at(2).toObject().value("path").toString(), m_b);
+        QCOMPARE(files.at(2).toObject().value("path").toString(), missing);
+        QVERIFY(!files.at(2).toObject().contains("lines"));
+        QVERIFY(!files.at(2).toObject().value("reason").toString().isEmpty());
+        QCOMPARE(files.at(3).toObject().value("path").toString(), m_b);
         QCOMPARE(doc.value("total").toInteger(), 7);
-        const QJsonArray failures = doc.value("failures").toArray();
-        QCOMPARE(failures.size(), 1);
-        QCOMPARE(failures.at(0).toObject().value("path").toString(), missing);
-        QVERIFY(!failures.at(0).toObject().value("reason").toString().isEmpty());
+        QCOMPARE(doc.value("failed").toInteger(), 1);
     }
 
     // A path is bytes: it is opened, walked and printed exactly as the file
@@ -361,7 +510,7 @@ private slots:
         // JSON text is UTF-8: each stray byte is the escape \udcXX.
         QTest::newRow("json") << QStringList{"--format=json", m_deep}
                               << "{\"files\":[\n{\"path\":\"" + nativePath(m_bytes).replace('\\', "\\\\")
-                                     + "/sub/deep\\udcfe/f\\udce9.txt\",\"lines\":3}\n],\"total\":3,\"failures\":[\n]}\n";
+                                     + "/sub/deep\\udcfe/f\\udce9.txt\",\"lines\":3}\n],\"total\":3,\"failed\":0}\n";
     }
     void bytesAsGiven()
     {
@@ -396,6 +545,16 @@ private slots:
         QCOMPARE(brinmoor::cli::runCount(command, out, err, in), 1);
         QCOMPARE(err.data(), "brinmoor-count: " + refused + ": Permission denied\n");
         QCOMPARE(out.data(), nativePath(fileRow(3, m_badName) + '\n' + fileRow(2, m_bomName) + '\n'));
+
+        // JSON names the folder in the failure's path, apart from the reason.
+        command.format = brinmoor::cli::OutputFormat::Json;
+        QBuffer json;
+        json.open(QIODevice::WriteOnly);
+        QCOMPARE(brinmoor::cli::runCount(command, json, err, in), 1);
+        const QJsonArray files = QJsonDocument::fromJson(json.data()).object().value("files").toArray();
+        QCOMPARE(files.size(), 3);
+        QCOMPARE(files.at(2).toObject().value("path").toString(), pathFromNative(refused));
+        QCOMPARE(files.at(2).toObject().value("reason").toString(), QStringLiteral("Permission denied"));
     }
 
     void failingFileKeepsTheOthers()

@@ -10,11 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -300,6 +302,67 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
         found.sort();
         EXPECT_EQ(found, (QStringList{at("open/o.txt"), at("top.txt")}));
     }
+}
+
+// Removes the folder name in parent with everything below it, each entry
+// relative to its own folder: its paths may be longer than any the system
+// takes whole.
+void removeBelow(int parent, const char *name)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0) {
+        if (DIR *listing = ::fdopendir(fd)) {
+            std::vector<std::string> folders;
+            while (const dirent *entry = ::readdir(listing)) {
+                const std::string entryName = entry->d_name;
+                if (entryName == "." || entryName == "..")
+                    continue;
+                if (::unlinkat(fd, entryName.c_str(), 0) != 0)
+                    folders.push_back(entryName);
+            }
+            for (const std::string &folder : folders)
+                removeBelow(fd, folder.c_str());
+            ::closedir(listing);
+        } else {
+            ::close(fd);
+        }
+    }
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// Below the longest path the system takes whole, every file is still
+// reached (each folder is opened through its parent) and named by its whole
+// path.
+TEST_F(FolderWalkTest, WalksPathsLongerThanTheSystemTakesWhole)
+{
+    const std::string name(200, 'd');
+    constexpr int Depth = 24;   // 24 levels of 201 bytes: past PATH_MAX
+    int fd = ::open(raw({}).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::string relative;
+    QStringList expected;
+    for (int level = 0; level < Depth; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+        const int below = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = below;
+        ASSERT_GE(fd, 0);
+        relative += name + '/';
+        const std::string file = 'f' + std::to_string(level) + ".txt";
+        const int created = ::openat(fd, file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(created, 0);
+        ::close(created);
+        expected << at(QString::fromStdString(relative + file));
+    }
+    ::close(fd);
+    ASSERT_GT(raw(relative).size(), std::size_t(PATH_MAX));
+
+    EXPECT_EQ(walkFolder(m_dir.path()), expected);
+    EXPECT_EQ(GetSubDirectories2016(m_dir.path()).size(), Depth + 1);
+
+    const int top = ::open(raw({}).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    removeBelow(top, name.c_str());
+    ::close(top);
 }
 
 TEST_F(FolderWalkTest, AFolderRemovedBeforeItIsListedDropsOutSilently)

@@ -1,6 +1,7 @@
 #include "FolderWalk.h"
 
 #include "ErrorReport.h"
+#include "LongPaths.h"
 #include "FileAttributes.h"
 #include "FileNamePattern.h"
 #include "NaturalOrder.h"
@@ -30,11 +31,13 @@ namespace brinmoor::filelist {
 
 namespace {
 
+// O_DIRECTORY fails on anything else before opening it, so a FIFO in the
+// folder's place cannot block the walk.
+constexpr int ListingFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+
 int openFolderForListing(const char *path)
 {
-    // O_DIRECTORY fails on anything else before opening it, so a FIFO in
-    // the folder's place cannot block the walk.
-    return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    return openAtDepth(path, ListingFlags);
 }
 
 enum class Kind { Other, Folder, File };
@@ -224,12 +227,17 @@ bool isBadCharacter(char32_t c)
 } // namespace
 
 // The level-by-level walk. Each folder is opened once and read whole: its
-// files are handed out and its sub-folders queued behind the folders
-// already waiting, which is the level order, both in natural order. The
-// queue holds only folders not yet listed, and the set of folders seen grows
-// with the tree, so time and memory stay linear in its size (plus one
-// folder's entries at a time). A folder's names stay bytes while they are
-// filtered and sorted; only the files' paths become text, each made once.
+// sub-folders are queued behind the folders already waiting, which is the
+// level order, and its files handed out a batch at a time, both in natural
+// order. A folder's names stay bytes while they are filtered and sorted;
+// only the files' paths become text, each made as it is handed out. So the
+// walk holds the names of the folder being handed out (about their bytes),
+// and the waiting folders as their parents' paths with their own names, not
+// as a whole path each; the set of folders seen grows with the tree.
+//
+// A waiting folder is opened relative to its parent, which is opened once
+// for all its sub-folders: paths longer than the system takes whole are
+// walked as any other, and the system resolves one name, not the path.
 class FolderWalker::Private
 {
 public:
@@ -239,24 +247,51 @@ public:
         , m_root(cleanFolderPath(folder))
         , m_wantFiles(wantFiles)
     {
-        if (!m_root.isEmpty())
-            m_waiting.push_back(nativePath(m_root).toStdString());
+        if (!m_root.isEmpty()) {
+            Waiting root;
+            root.names = nativePath(m_root).toStdString();
+            root.order.push_back({0, root.names.size()});
+            root.isRoot = true;
+            m_waiting.push_back(std::move(root));
+        }
     }
+    ~Private() { closeParent(); }
+    Private(const Private &) = delete;
+    Private &operator=(const Private &) = delete;
 
-    bool nextFolder(QStringList &files, QString *listed)
+    // Lists the next folder that can be listed: its sub-folders join the
+    // queue, its files wait to be handed out. False once none is left or
+    // the walk was cancelled.
+    bool listNext(QString *listed)
     {
         while (!m_waiting.empty()) {
             if (cancelled())
                 return false;
-            const std::string path = std::move(m_waiting.front());
-            m_waiting.pop_front();
-            const bool atRoot = m_atRoot;
-            m_atRoot = false;
-            const FolderDescriptor folder(openListing(path));
+            Waiting &group = m_waiting.front();
+            if (group.next == group.order.size()) {
+                closeParent();
+                m_waiting.pop_front();
+                continue;
+            }
+            const NameSpan span = group.order[group.next++];
+            const std::string_view name = std::string_view(group.names).substr(span.offset, span.size);
+            const bool atRoot = group.isRoot;
+            std::string path;
+            if (atRoot) {
+                path.assign(name);
+            } else {
+                path.reserve(group.parent.size() + 1 + name.size());
+                path.append(group.parent);
+                if (group.parent != "/")
+                    path.push_back('/');
+                path.append(name);
+            }
+            off_t size = 0;
+            const FolderDescriptor folder(openListing(group, name, path, size));
             if (folder.get() < 0)
                 continue;
             const QString native = atRoot ? m_root : pathFromNative(path);
-            list(folder.get(), path, withSeparator(native), files);
+            list(folder.get(), std::move(path), withSeparator(native), size);
             if (listed)
                 *listed = native;
             return true;
@@ -264,14 +299,69 @@ public:
         return false;
     }
 
+    // Appends up to most files, all of one folder (so that whatever the
+    // walk reports about a folder comes between the files before it and
+    // those after). False once the walk is over.
+    bool nextFiles(QStringList &files, qsizetype most)
+    {
+        for (;;) {
+            if (cancelled())
+                return false;
+            if (takeFiles(files, std::max<qsizetype>(most, 1)))
+                return true;
+            if (!listNext(nullptr))
+                return false;
+        }
+    }
+
 private:
+    // Folders waiting to be listed: the sub-folders of one parent, by their
+    // names, in the order they are to be listed.
+    struct Waiting
+    {
+        std::string parent;
+        std::string names;
+        std::vector<NameSpan> order;
+        std::size_t next = 0;
+        bool isRoot = false;
+    };
+
     bool cancelled() const { return m_options.cancel && m_options.cancel->load(std::memory_order_relaxed); }
 
-    void list(int fd, const std::string &path, const QString &nativePrefix, QStringList &files)
+    // The next files of the folder listed last.
+    bool takeFiles(QStringList &files, qsizetype most)
     {
-        m_names.clear();
-        m_files.clear();
-        m_folders.clear();
+        const std::size_t left = m_decoded ? m_decodedFiles.size() - m_fileNext : m_fileOrder.size() - m_fileNext;
+        const std::size_t count = std::min(left, std::size_t(most));
+        if (count == 0)
+            return false;
+        files.reserve(files.size() + qsizetype(count));
+        for (std::size_t i = m_fileNext; i < m_fileNext + count; ++i) {
+            if (m_decoded)
+                files.append(m_filePrefix + m_decodedFiles[i]);
+            else
+                files.append(joined(m_filePrefix, m_fileOrder[i]));
+        }
+        m_fileNext += count;
+        return true;
+    }
+
+    void list(int fd, std::string path, const QString &nativePrefix, off_t size)
+    {
+        m_fileNames.clear();
+        m_fileSpans.clear();
+        m_fileOrder.clear();
+        m_decodedFiles.clear();
+        m_fileNext = 0;
+        m_decoded = false;
+        m_filePrefix = nativePrefix;
+        Waiting below;
+        // A folder's size is about the bytes of its entries: room for the
+        // names from the start, and no copy as they grow. (Pages that stay
+        // unused take no memory.)
+        const std::size_t expected = std::size_t(std::clamp<off_t>(size, 0, off_t(1) << 30));
+        if (m_wantFiles && m_fileNames.capacity() < expected)
+            m_fileNames.reserve(expected);
         if (!m_entries)
             m_entries = std::make_unique<std::uint64_t[]>(ListingBytes / sizeof(std::uint64_t));
         char *const entries = reinterpret_cast<char *>(m_entries.get());
@@ -291,43 +381,55 @@ private:
                     continue;
                 const std::string_view name(entry->d_name);
                 const Classified classified = classify(fd, entry->d_name, entry->d_type);
-                if (classified.kind == Kind::Folder)
-                    keepFolder(name, classified, nativePrefix);
-                else if (classified.kind == Kind::File && m_wantFiles)
-                    keepFile(name, classified);
+                if (classified.kind == Kind::Folder) {
+                    if (keepFolder(name, classified, nativePrefix)) {
+                        // Only a large listing is given its room at once:
+                        // many small ones wait in the queue at a time.
+                        if (below.names.size() >= 64 * 1024 && below.names.capacity() < expected)
+                            below.names.reserve(expected);
+                        below.order.push_back(stored(below.names, name));
+                    }
+                } else if (classified.kind == Kind::File && m_wantFiles && keepFile(name, classified)) {
+                    m_fileSpans.push_back(stored(m_fileNames, name));
+                }
             }
         }
 
-        names(m_files, m_sorted);
-        files.reserve(files.size() + qsizetype(m_sorted.size()));
-        if (m_order.sortAscii(m_sorted)) {
-            for (const std::string_view name : m_sorted)
-                files.append(joined(nativePrefix, name));
-        } else {
-            for (const QString &name : decodedAndSorted(m_sorted))
-                files.append(nativePrefix + name);
+        views(m_fileNames, m_fileSpans, m_fileOrder);
+        if (!m_order.sortAscii(m_fileOrder)) {
+            m_decoded = true;
+            m_decodedFiles = decodedAndSorted(m_fileOrder);
+            m_fileOrder.clear();
         }
 
-        names(m_folders, m_sorted);
-        const auto queue = [&](std::string_view name) {
-            std::string folder;
-            folder.reserve(path.size() + 1 + name.size());
-            folder.append(path);
-            if (path != "/")
-                folder.push_back('/');
-            m_waiting.push_back(std::move(folder.append(name)));
-        };
-        if (m_order.sortAscii(m_sorted)) {
-            for (const std::string_view name : m_sorted)
-                queue(name);
+        if (below.order.empty())
+            return;
+        std::vector<std::string_view> &order = m_sorted;
+        views(below.names, below.order, order);
+        if (m_order.sortAscii(order)) {
+            for (std::size_t i = 0; i < order.size(); ++i)
+                below.order[i] = {std::size_t(order[i].data() - below.names.data()), order[i].size()};
         } else {
-            // Back to the name's bytes: pathFromNative's round trip is exact.
-            for (const QString &name : decodedAndSorted(m_sorted))
-                queue(nativePath(name).toStdString());
+            // Back to the names' bytes: pathFromNative's round trip is exact.
+            std::string names;
+            names.reserve(below.names.size());
+            below.order.clear();
+            for (const QString &name : decodedAndSorted(order)) {
+                const QByteArray bytes = nativePath(name);
+                below.order.push_back(stored(names, std::string_view(bytes.constData(), std::size_t(bytes.size()))));
+            }
+            below.names = std::move(names);
         }
+        order.clear();
+        // What waits should hold its names, not the room they grew in.
+        if (below.names.capacity() > below.names.size() + below.names.size() / 4 + 64)
+            below.names.shrink_to_fit();
+        below.order.shrink_to_fit();
+        below.parent = std::move(path);
+        m_waiting.push_back(std::move(below));
     }
 
-    void keepFolder(std::string_view name, const Classified &classified, const QString &nativePrefix)
+    bool keepFolder(std::string_view name, const Classified &classified, const QString &nativePrefix)
     {
         if (m_options.skipBadFolderNames) {
             const bool ascii = isAscii(name);
@@ -335,38 +437,37 @@ private:
             if (ascii ? asciiFolderNameIsBad(name) : HasBadCharacters(decoded)) {
                 if (m_options.unshowableFolder && hasEscapedBytes(decoded))
                     m_options.unshowableFolder(nativePrefix + decoded);
-                return;
+                return false;
             }
         }
         // The folder the walk starts from is never tested, only the ones
         // below it.
         const int value = attributeValue({name, true, classified.symlink});
-        if (value == attribute::HiddenSystemFolder || value == attribute::HiddenSystemFolderLink)
-            return;
-        m_folders.push_back(stored(name));
+        return value != attribute::HiddenSystemFolder && value != attribute::HiddenSystemFolderLink;
     }
 
-    void keepFile(std::string_view name, const Classified &classified)
+    bool keepFile(std::string_view name, const Classified &classified) const
     {
         if (name.front() == '~' || attributeValue({name, false, classified.symlink}) == attribute::HiddenArchivedFile)
-            return;
+            return false;
         // Most names are ASCII: matched on their bytes.
-        if (isAscii(name) ? m_pattern.matches(name) : m_pattern.matches(decodedName(name)))
-            m_files.push_back(stored(name));
+        return isAscii(name) ? m_pattern.matches(name) : m_pattern.matches(decodedName(name));
     }
 
-    NameSpan stored(std::string_view name)
+    static NameSpan stored(std::string &names, std::string_view name)
     {
-        const NameSpan span{m_names.size(), name.size()};
-        m_names.append(name);
+        const NameSpan span{names.size(), name.size()};
+        names.append(name);
         return span;
     }
 
-    void names(const std::vector<NameSpan> &spans, std::vector<std::string_view> &views) const
+    static void views(const std::string &names, const std::vector<NameSpan> &spans,
+                      std::vector<std::string_view> &out)
     {
-        views.clear();
+        out.clear();
+        out.reserve(spans.size());
         for (const NameSpan &span : spans)
-            views.push_back(std::string_view(m_names).substr(span.offset, span.size));
+            out.push_back(std::string_view(names).substr(span.offset, span.size));
     }
 
     // Names the ASCII way cannot sort, as text in natural order.
@@ -381,10 +482,23 @@ private:
     }
 
     // A descriptor of the folder to list, or -1 when it cannot be listed or
-    // was listed before.
-    int openListing(const std::string &path)
+    // was listed before; size is the folder's size.
+    int openListing(const Waiting &group, std::string_view name, const std::string &path, off_t &size)
     {
-        const int fd = m_options.openFolder ? m_options.openFolder(path.c_str()) : openFolderForListing(path.c_str());
+        int fd = -1;
+        if (m_options.openFolder) {
+            fd = m_options.openFolder(path.c_str());
+        } else if (group.isRoot) {
+            fd = openAtDepth(path, ListingFlags);
+        } else {
+            if (!m_parentOpened) {
+                m_parentOpened = true;
+                m_parent = openAtDepth(group.parent, O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            // A parent gone meanwhile: the path says what became of it.
+            fd = m_parent >= 0 ? ::openat(m_parent, std::string(name).c_str(), ListingFlags)
+                               : openAtDepth(path, ListingFlags);
+        }
         if (fd < 0) {
             failed(path, errno);
             return -1;
@@ -403,7 +517,16 @@ private:
                 failed(path, error);
             return -1;
         }
+        size = status.st_size;
         return fd;
+    }
+
+    void closeParent()
+    {
+        if (m_parent >= 0)
+            ::close(m_parent);
+        m_parent = -1;
+        m_parentOpened = false;
     }
 
     void failed(const std::string &path, int error)
@@ -411,6 +534,10 @@ private:
         if (!m_options.reportEveryUnlistableFolder && dropsOutSilently(error)) {
             if (m_options.unreadableFolder && (error == EACCES || error == EPERM))
                 m_options.unreadableFolder(pathFromNative(path), errorText(error));
+            return;
+        }
+        if (m_options.folderFailed) {
+            m_options.folderFailed(pathFromNative(path), errorText(error));
             return;
         }
         if (!m_options.failures)
@@ -424,16 +551,23 @@ private:
     const NaturalOrder m_order;
     const QString m_root;
     const bool m_wantFiles;
-    bool m_atRoot = true;
-    std::deque<std::string> m_waiting;
+    std::deque<Waiting> m_waiting;
+    // The parent of the folders at the front of m_waiting, opened for them.
+    int m_parent = -1;
+    bool m_parentOpened = false;
     std::unordered_set<FolderId, FolderIdHash> m_seen;
-    // The folder being listed: its entries as the system gives them, then
-    // the names kept, end to end, where each file's and sub-folder's lies,
-    // and the ones being sorted (kept to reuse the memory).
+    // The folder's entries as the system gives them (kept to reuse).
     std::unique_ptr<std::uint64_t[]> m_entries;
-    std::string m_names;
-    std::vector<NameSpan> m_files;
-    std::vector<NameSpan> m_folders;
+    // The files of the folder listed last, handed out from m_fileNext on:
+    // their names end to end, where each lies, and in order as views of
+    // them, or decoded when the names need the collator.
+    QString m_filePrefix;
+    std::string m_fileNames;
+    std::vector<NameSpan> m_fileSpans;
+    std::vector<std::string_view> m_fileOrder;
+    std::vector<QString> m_decodedFiles;
+    bool m_decoded = false;
+    std::size_t m_fileNext = 0;
     std::vector<std::string_view> m_sorted;
 };
 
@@ -444,9 +578,9 @@ FolderWalker::FolderWalker(const QString &folder, const WalkOptions &options)
 
 FolderWalker::~FolderWalker() = default;
 
-bool FolderWalker::nextFolder(QStringList &files, QString *listed)
+bool FolderWalker::nextFiles(QStringList &files, qsizetype most)
 {
-    return d->nextFolder(files, listed);
+    return d->nextFiles(files, most);
 }
 
 void walkFolder(const QString &folder, const WalkOptions &options,
@@ -456,21 +590,16 @@ void walkFolder(const QString &folder, const WalkOptions &options,
     const auto cancelled = [&options] { return options.cancel && options.cancel->load(std::memory_order_relaxed); };
     QStringList batch;
     batch.reserve(batchSize);
-    QStringList files;
     FolderWalker walker(folder, options);
-    while (walker.nextFolder(files)) {
-        for (QString &file : files) {
-            batch.append(std::move(file));
-            if (batch.size() >= batchSize) {
-                onBatch(batch);
-                batch.clear();
-                // A cancel asked for while a batch was taken in stops the
-                // walk at once rather than at the next folder.
-                if (cancelled())
-                    return;
-            }
+    while (walker.nextFiles(batch, batchSize - batch.size())) {
+        if (batch.size() >= batchSize) {
+            onBatch(batch);
+            batch.clear();
+            // A cancel asked for while a batch was taken in stops the
+            // walk at once rather than at the next folder.
+            if (cancelled())
+                return;
         }
-        files.clear();
     }
     // A cancelled walk hands over nothing more: its caller has stopped
     // listening.
@@ -492,9 +621,8 @@ QStringList GetSubDirectories2016(const QString &folder, const WalkOptions &opti
 {
     QStringList folders;
     FolderWalker::Private walk(folder, options, false);
-    QStringList none;
     QString listed;
-    while (walk.nextFolder(none, &listed))
+    while (walk.listNext(&listed))
         folders.append(listed);
     return folders;
 }

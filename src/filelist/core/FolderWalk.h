@@ -43,6 +43,10 @@ struct WalkOptions
     // folder one may not read or that has gone drops out without a word, as
     // the window's scan has always done.
     bool reportEveryUnlistableFolder = false;
+    // When set, takes the failures of folders that cannot be listed in
+    // place of failures, with the folder and the reason apart (the console
+    // names the folder in its own field). Called on the walking thread.
+    std::function<void(const QString &folder, const QString &reason)> folderFailed;
     // Called on the walking thread for each folder passed over because its
     // name cannot be shown as text (bytes that are not UTF-8), so that the
     // window can say so. Files with such names are handed over as any other.
@@ -73,10 +77,12 @@ public:
     FolderWalker(const FolderWalker &) = delete;
     FolderWalker &operator=(const FolderWalker &) = delete;
 
-    // Lists the next folder: appends its matching files to files (maybe
-    // none) and, when given, sets listed to the folder's path. False once
-    // every folder has been listed or the walk was cancelled.
-    bool nextFolder(QStringList &files, QString *listed = nullptr);
+    // Appends the next matching files, up to most of them and all of one
+    // folder, listing folders as it needs them; a folder's failures are
+    // reported between its files and those before it. False once every
+    // folder has been listed and every file handed out, or the walk was
+    // cancelled. Holds the names of one folder at a time, not its paths.
+    bool nextFiles(QStringList &files, qsizetype most);
 
 private:
     class Private;

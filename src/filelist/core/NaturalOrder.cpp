@@ -184,14 +184,111 @@ void NaturalOrder::sort(std::vector<QString> &names) const
     names = std::move(sorted);
 }
 
+namespace {
+
+// A name that has a key: printable ASCII, no number too long.
+bool keyable(std::string_view name)
+{
+    std::size_t run = 0;
+    for (const char c : name) {
+        if (c < char(FirstPrintable) || c > char(LastPrintable))
+            return false;
+        run = isDigit(char16_t(c)) ? run + 1 : 0;
+        if (run > std::size_t(LongestNumber))
+            return false;
+    }
+    return true;
+}
+
+// The bytes of a name's key (see appendKey) one at a time, made as they are
+// asked for: sorting a folder of long names then needs no second copy of
+// them as keys.
+class KeyBytes
+{
+public:
+    KeyBytes(std::string_view name, const std::array<std::uint8_t, 128> &rank)
+        : m_at(name.data())
+        , m_end(name.data() + name.size())
+        , m_rank(rank)
+    {
+    }
+    // The next byte, -1 past the end.
+    int next()
+    {
+        if (m_count >= 0) {
+            const int count = m_count;
+            m_count = -1;
+            return count;
+        }
+        if (m_at < m_digitsEnd)
+            return static_cast<unsigned char>(*m_at++);
+        if (m_at == m_end)
+            return -1;
+        const char c = *m_at;
+        if (!isDigit(char16_t(c))) {
+            ++m_at;
+            return m_rank[static_cast<unsigned char>(c)];
+        }
+        while (m_at < m_end && *m_at == '0')
+            ++m_at;
+        m_digitsEnd = m_at;
+        while (m_digitsEnd < m_end && isDigit(char16_t(*m_digitsEnd)))
+            ++m_digitsEnd;
+        m_count = int(m_digitsEnd - m_at);
+        return m_rank[u'0'];
+    }
+
+private:
+    const char *m_at;
+    const char *const m_end;
+    const char *m_digitsEnd = nullptr;
+    int m_count = -1;
+    const std::array<std::uint8_t, 128> &m_rank;
+};
+
+int compareKeys(std::string_view a, std::string_view b, const std::array<std::uint8_t, 128> &rank)
+{
+    KeyBytes x(a, rank), y(b, rank);
+    for (;;) {
+        const int p = x.next(), q = y.next();
+        if (p != q)
+            return p < q ? -1 : 1;
+        if (p < 0)
+            return 0;
+    }
+}
+
+} // namespace
+
 bool NaturalOrder::sortAscii(std::vector<std::string_view> &names) const
 {
     // Even one name is looked at: true promises ASCII.
-    if (!sortKeys(names, [](std::string_view name) { return name; }))
+    if (!m_asciiRanks || !std::all_of(names.begin(), names.end(), keyable))
         return false;
-    m_unsorted.assign(names.begin(), names.end());
+    // The order of the keys appendKey makes, compared as they are made;
+    // the first eight bytes of each, kept, settle most comparisons.
+    struct Headed
+    {
+        std::uint64_t head;
+        std::string_view name;
+    };
+    std::vector<Headed> headed;
+    headed.reserve(names.size());
+    for (const std::string_view name : names) {
+        KeyBytes key(name, m_rank);
+        std::uint64_t head = 0;
+        for (int i = 0; i < 8; ++i)
+            head = head << 8 | std::uint64_t(std::max(key.next(), 0));
+        headed.push_back({head, name});
+    }
+    std::sort(headed.begin(), headed.end(), [this](const Headed &a, const Headed &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        const int byKey = compareKeys(a.name, b.name, m_rank);
+        return byKey != 0 ? byKey < 0 : a.name < b.name;
+    });
     for (std::size_t i = 0; i < names.size(); ++i)
-        names[i] = m_unsorted[m_keyed[i].index];
+        names[i] = headed[i].name;
     return true;
 }
 

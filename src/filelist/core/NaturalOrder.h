@@ -69,7 +69,6 @@ private:
     };
     mutable std::string m_keys;
     mutable std::vector<Keyed> m_keyed;
-    mutable std::vector<std::string_view> m_unsorted;
 };
 
 } // namespace brinmoor::filelist
