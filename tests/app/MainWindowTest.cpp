@@ -603,8 +603,13 @@ void MainWindowTest::boxesShowTheirTitleWhole()
         dialogs.message(title, text, MessageButtons::Ok, MessageIcon::None);
     else
         dialogs.messageWithDetails(title, text, details, MessageIcon::Warning);
-    // Room for the title and what the title bar puts beside it.
-    QVERIFY2(width >= QFontMetrics(w.font()).horizontalAdvance(title) + 100, qPrintable(QString::number(width)));
+    // Room for the title in a title bar's font (bold, a size larger than
+    // the box's) beside an icon and three buttons of at least 24 pixels.
+    QFont titleFont = w.font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    QVERIFY2(width >= QFontMetrics(titleFont).horizontalAdvance(title) + 4 * 24,
+             qPrintable(QString::number(width)));
     QCOMPARE(shownDetails, details);
 }
 
