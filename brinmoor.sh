@@ -18,8 +18,11 @@ build_packages=(
   libxlsxwriter-dev zlib1g-dev
   liburing-dev   # batched opens and reads of many small files
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
+  libxcb1-dev   # the window manager's frame extents, to keep the whole frame on screen
 )
-test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
+# openbox frames the window in the tests of its placement under a window
+# manager; xprop and xwininfo (x11-utils) read the frame and the work area.
+test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils openbox x11-utils)
 # The window sections of the benchmarks need an X server; peak memory is
 # read with /usr/bin/time.
 bench_packages=(ripgrep hyperfine time strace xvfb xauth xclip)

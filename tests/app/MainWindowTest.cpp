@@ -535,6 +535,13 @@ void MainWindowTest::fitsTheScreenAndShrinks()
     for (const char *list : {"ListView1", "ListView2", "ListView3"})
         QVERIFY2(child<QTreeView>(list)->height() >= 40, list);
     everyButtonOnScreen();
+    // A run shows its progress and Stop at this size too, without scrolling.
+    child<QPushButton>("StopButton")->show();
+    for (const char *control : {"ProgressBar1", "StopButton"}) {
+        const QWidget *shown = child<QWidget>(control);
+        QTRY_VERIFY2(!shown->rect().isEmpty() && shown->visibleRegion().boundingRect() == shown->rect(), control);
+    }
+    child<QPushButton>("StopButton")->hide();
     QVERIFY(w.grab().save(QStringLiteral(BRINMOOR_ARTIFACTS_DIR "/window-%1-smallest.png").arg(scale)));
     // And back: nothing stays scrolled or wrapped at the design size.
     w.resize(QSize(1064, 386).boundedTo(available.size()));
