@@ -23,12 +23,16 @@ build_packages=(
   liburing-dev   # batched opens and reads of many small files
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
   help2man   # brinmoor-count's manual page, from its --help
+  libxcb1-dev   # the window manager's frame extents, to keep the whole frame on screen
 )
 # unzip reads a workbook's sheet back in seconds, where the spreadsheet program takes twenty.
 test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils unzip)
 # The package's checks: lintian on the .deb, the desktop metadata's
 # validators, the completion's helpers, and xprop for the window's class.
 test_packages+=(lintian appstream desktop-file-utils bash-completion x11-utils)
+# openbox frames the window in the tests of its placement under a window
+# manager; xwininfo (x11-utils) reads the frame and the work area.
+test_packages+=(openbox)
 # The window sections of the benchmarks need an X server; peak memory is
 # read with /usr/bin/time.
 bench_packages=(ripgrep hyperfine time strace xvfb xauth xclip)

@@ -6,10 +6,12 @@
 #include "CursorFile.h"
 #include "ErrorReporter.h"
 #include "FileListCommands.h"
+#include "FrameExtents.h"
 #include "Paths.h"
 #include "Procedure.h"
 #include "ResultsCommands.h"
 #include "ResultsOrder.h"
+#include "WindowPlacement.h"
 #include "WordListCommands.h"
 
 #include "FileListView.h"
@@ -25,6 +27,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -35,8 +38,12 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <cmath>
 
 namespace brinmoor::app {
 
@@ -52,6 +59,11 @@ constexpr int ButtonHeight = 27;
 constexpr int MinColumnWidth = (ClientWidth * 6 / 10 - 3 * 8) / 2;
 constexpr int MinClientHeight = ClientHeight * 6 / 10;
 constexpr int MinListHeight = 40;
+// How long after showing the window is kept inside the available area
+// whatever moves or sizes it (the window manager taking it on).
+constexpr int SettleMilliseconds = 3000;
+// The progress row under the right column: spacing, bar, bottom margin.
+constexpr int ProgressRowHeight = 7 + ButtonHeight + 8;
 
 const QString Tooltip1 = QStringLiteral(
     "Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
@@ -113,7 +125,7 @@ QTreeView *makeList(const char *name, filelist::TextListModel *model, const QStr
 // One column of the window: its controls scroll when the window is too
 // short for them all; it never scrolls sideways (its button rows wrap
 // instead). It shows the window's back colour.
-QScrollArea *makeColumn(const char *name, QVBoxLayout *layout, QWidget *parent)
+QScrollArea *makeColumn(const char *name, QVBoxLayout *layout, int minHeight, QWidget *parent)
 {
     auto *content = new QWidget;
     content->setObjectName(QLatin1String(name) + QLatin1String("Content"));
@@ -127,7 +139,7 @@ QScrollArea *makeColumn(const char *name, QVBoxLayout *layout, QWidget *parent)
     column->setWidget(content);
     column->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
-    column->setMinimumSize(MinColumnWidth, MinClientHeight);
+    column->setMinimumSize(MinColumnWidth, minHeight);
     column->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     return column;
 }
@@ -311,6 +323,10 @@ void MainWindow::buildControls()
     m_option1->setGeometry(16, 20, 177, 17);
     setBackColour(m_option1, white);
     m_option1->setChecked(true);
+    // The design widths suit the design font; another one (where the design
+    // font is missing) may need more to show the whole caption.
+    for (QAbstractButton *option : std::initializer_list<QAbstractButton *>{m_check3, m_option1, m_option2})
+        option->resize(qMax(option->width(), option->sizeHint().width()), option->height());
 
     struct PendingRow
     {
@@ -347,7 +363,7 @@ void MainWindow::buildControls()
     left->addLayout(buttonRow(true, pushButton8, pushButton13));
 
     auto *right = new QVBoxLayout;
-    right->setContentsMargins(0, 6, 0, 8);
+    right->setContentsMargins(0, 6, 0, 0);
     right->setSpacing(0);
     right->addWidget(m_blankFrame);
     right->addSpacing(5);
@@ -360,7 +376,6 @@ void MainWindow::buildControls()
     right->addLayout(buttonRow(false, pushButton9, pushButton10));
     right->addSpacing(7);
     right->addLayout(buttonRow(false, pushButton18, pushButton14));
-    right->addSpacing(7);
     // The stop control sits beside the progress bar while a run or a folder
     // scan works.
     m_stop = new QPushButton(QStringLiteral("Stop"), this);
@@ -373,10 +388,9 @@ void MainWindow::buildControls()
     progressRow->setSpacing(8);
     progressRow->addWidget(m_progress, 1);
     progressRow->addWidget(m_stop);
-    right->addLayout(progressRow);
 
-    m_leftColumn = makeColumn("LeftColumn", left, this);
-    m_rightColumn = makeColumn("RightColumn", right, this);
+    m_leftColumn = makeColumn("LeftColumn", left, MinClientHeight, this);
+    m_rightColumn = makeColumn("RightColumn", right, MinClientHeight - ProgressRowHeight, this);
     for (const PendingRow &row : std::as_const(rows))
         m_buttonRows.append({row.layout, row.left ? m_leftColumn : m_rightColumn, row.first, row.second});
     for (QScrollArea *column : {m_leftColumn, m_rightColumn})
@@ -385,7 +399,14 @@ void MainWindow::buildControls()
     columns->setContentsMargins(8, 0, 8, 0);
     columns->setSpacing(8);
     columns->addWidget(m_leftColumn, 1);
-    columns->addWidget(m_rightColumn, 1);
+    // The progress bar and Stop lie below the scrolling part of their
+    // column: however short the window, a run stays visible and stoppable.
+    auto *rightSide = new QVBoxLayout;
+    rightSide->setContentsMargins(0, 0, 0, 8);
+    rightSide->setSpacing(7);
+    rightSide->addWidget(m_rightColumn, 1);
+    rightSide->addLayout(progressRow);
+    columns->addLayout(rightSide, 1);
     resize(ClientWidth, ClientHeight);
 
     const QList<QWidget *> tabOrder = {
@@ -616,39 +637,140 @@ void MainWindow::clearResultRows()
 
 void MainWindow::showEvent(QShowEvent *event)
 {
-    if (!m_fitted) {
-        m_fitted = true;
-        fitToScreen();
+    // Before the window is mapped, so that it maps where it belongs.
+    if (!m_placed) {
+        m_placed = true;
+        m_shownFor.start();
+        placeOnScreen();
+        // The frame's extents arrive as a property of the window, which no
+        // event reports; they are looked at while the window settles.
+        auto *settle = new QTimer(this);
+        connect(settle, &QTimer::timeout, this, [this, settle] {
+            keepFrameOnScreen();
+            if (m_shownFor.elapsed() >= SettleMilliseconds)
+                settle->deleteLater();
+        });
+        settle->start(100);
+        if (QWindow *native = windowHandle())
+            native->installEventFilter(this);
     }
     QWidget::showEvent(event);
 }
 
-void MainWindow::fitToScreen()
+QRect MainWindow::usableArea(const QScreen &shownOn) const
+{
+    // At a fractional scale the logical area's edges and the window's round
+    // to device pixels independently: a pixel less on each side absorbs it.
+    const QRect available = shownOn.availableGeometry();
+    const qreal ratio = devicePixelRatioF();
+    return qFuzzyCompare(ratio, std::round(ratio)) ? available : available.adjusted(1, 1, -1, -1);
+}
+
+QMargins MainWindow::knownFrame() const
+{
+    const QWindow *native = windowHandle();
+    if (!native)
+        return {};
+    const qreal ratio = native->devicePixelRatio();
+    if (const std::optional<QMargins> extents = publishedFrameExtents(*native)) {
+        // Rounded up, so that a scaled frame's last device pixel fits too.
+        const auto logical = [ratio](int pixels) { return int(std::ceil(pixels / ratio)); };
+        return QMargins(logical(extents->left()), logical(extents->top()), logical(extents->right()),
+                        logical(extents->bottom()));
+    }
+    // Not framed yet: a window as big as the free area when it maps may be
+    // maximised by the window manager, so room is left for a usual frame.
+    if (native->frameMargins().isNull() && windowManagerRunning()) {
+        const auto logical = [ratio](int pixels) { return int(std::ceil(pixels / ratio)); };
+        return QMargins(logical(4), logical(32), logical(4), logical(8));
+    }
+    // On a scaled screen Qt's rounding may lose up to half a pixel a side
+    // of a frame; a window without one loses nothing.
+    QMargins frame = native->frameMargins();
+    if (!frame.isNull() && !qFuzzyCompare(ratio, 1.0))
+        frame += QMargins(1, 1, 1, 1);
+    return frame;
+}
+
+void MainWindow::placeOnScreen()
 {
     // The design size is in logical pixels, which the screen's scale factor
     // already enlarges; on a screen too small for it the window shrinks to
-    // the available area (never below what its controls need).
+    // the available area (never below what its controls need). The frame
+    // is often unknown until the window manager has framed the window;
+    // keepFrameOnScreen() places it again then.
     const QScreen *shownOn = screen();
     if (!shownOn)
         return;
-    const QRect available = shownOn->availableGeometry();
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const QSize size =
-        QSize(ClientWidth, ClientHeight).boundedTo(available.size() - frame).expandedTo(minimumSizeHint());
-    resize(size);
-    QRect placed = frameGeometry();
-    placed.setSize(size + frame);
-    if (!available.contains(placed)) {
-        placed.moveRight(qMin(placed.right(), available.right()));
-        placed.moveBottom(qMin(placed.bottom(), available.bottom()));
-        placed.moveLeft(qMax(placed.left(), available.left()));
-        placed.moveTop(qMax(placed.top(), available.top()));
-        move(placed.topLeft());
+    const QMargins frame = knownFrame();
+    m_placedFrame = frame;
+    const QSize minimum = minimumSizeHint().expandedTo(minimumSize());
+    const SettingsStore &settings = *m_services.settings;
+
+    QList<QRect> areas;
+    for (const QScreen *each : QGuiApplication::screens())
+        areas.append(each->availableGeometry());
+    const std::optional<QRect> kept =
+        placementFromText(settings.read(QLatin1String(settings::WindowPlacement), QString()));
+    if (const std::optional<QRect> area = kept ? restorableArea(*kept, areas, frame, minimum) : std::nullopt) {
+        m_wantedSize = area->size();
+        setGeometry(*area);
+    } else {
+        // A new window opens at its design size in the middle of the screen.
+        const QRect available = usableArea(*shownOn);
+        QRect framed(QPoint(), QSize(ClientWidth + frame.left() + frame.right(),
+                                     ClientHeight + frame.top() + frame.bottom()));
+        framed.moveCenter(available.center());
+        m_wantedSize = QSize(ClientWidth, ClientHeight);
+        setGeometry(placeInside(available, frame, framed.marginsRemoved(frame), minimum));
     }
+    const QString maximised = settings.read(QLatin1String(settings::WindowMaximized), QString());
+    if (truthFromText(maximised).value_or(false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::keepFrameOnScreen()
+{
+    // The frame's extents change when the window manager frames the window
+    // (or changes its decoration); the whole frame, title bar included,
+    // goes back inside the available area then. A window the user moved
+    // stays where it is until that happens.
+    // While the window manager takes the window on, it may also apply a
+    // size or place it read before the window was placed; a short while
+    // after showing, the window goes back inside whatever the cause.
+    const QMargins frame = knownFrame();
+    const bool settling = m_shownFor.isValid() && m_shownFor.elapsed() < SettleMilliseconds;
+    if ((frame == m_placedFrame && !settling) || !screen()
+        || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    m_placedFrame = frame;
+    QRect client = geometry();
+    // The size first asked for, not one a frame-less guess shrank.
+    if (m_wantedSize.isValid())
+        client.setSize(m_wantedSize);
+    m_wantedSize = QSize();
+    const QRect placed = placeInside(usableArea(*screen()), frame, client,
+                                     minimumSizeHint().expandedTo(minimumSize()));
+    if (placed != geometry())
+        setGeometry(placed);
+}
+
+void MainWindow::keepPlacement()
+{
+    if (!m_placed)
+        return;
+    // After the words: a store that cannot be written tells the user once,
+    // and that once belongs to the words. A position is not worth a box.
+    SettingsStore &settings = *m_services.settings;
+    settings.write(QLatin1String(settings::WindowPlacement), placementText(normalGeometry()));
+    settings.write(QLatin1String(settings::WindowMaximized), truthText(isMaximized()));
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == windowHandle()
+        && (event->type() == QEvent::Expose || event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        keepFrameOnScreen();
     if (event->type() == QEvent::Resize) {
         for (const QScrollArea *column : {m_leftColumn, m_rightColumn}) {
             if (column && watched == column->viewport())
@@ -679,6 +801,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_fileCommands->stopScans();
     m_resultsCommands->stopSaves();
     m_wordCommands->saveWords();
+    keepPlacement();
     event->accept();
 }
 

@@ -4,6 +4,8 @@
 #include "ResultsServices.h"
 
 #include <QCursor>
+#include <QElapsedTimer>
+#include <QMargins>
 #include <QUrl>
 #include <QWidget>
 
@@ -15,6 +17,7 @@ class QGroupBox;
 class QPushButton;
 class QBoxLayout;
 class QRadioButton;
+class QScreen;
 class QScrollArea;
 class QTreeView;
 
@@ -140,7 +143,13 @@ private:
     void wrapButtonRows(const QScrollArea *column);
 
     void buildControls();
-    void fitToScreen();
+    // The window's size and place: kept from the last start where that
+    // fits the screens present, its whole frame inside the available area.
+    void placeOnScreen();
+    void keepFrameOnScreen();
+    void keepPlacement();
+    QMargins knownFrame() const;
+    QRect usableArea(const QScreen &shownOn) const;
     void updateStopControl();
     void setHandCursor(const QCursor &cursor);
     void blankOptionClicked();
@@ -169,7 +178,12 @@ private:
     QRadioButton *m_option2 = nullptr;
     CaptionProgressBar *m_progress = nullptr;
     QPushButton *m_stop = nullptr;
-    bool m_fitted = false;
+    bool m_placed = false;
+    // The frame the window was last placed for, and the size it asked for
+    // before the window manager framed it.
+    QMargins m_placedFrame;
+    QSize m_wantedSize;
+    QElapsedTimer m_shownFor;
     QList<QPushButton *> m_handButtons;
     QList<ButtonRow> m_buttonRows;
     QScrollArea *m_leftColumn = nullptr;

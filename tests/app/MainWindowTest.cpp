@@ -556,6 +556,13 @@ void MainWindowTest::fitsTheScreenAndShrinks()
     for (const char *list : {"ListView1", "ListView2", "ListView3"})
         QVERIFY2(child<QTreeView>(list)->height() >= 40, list);
     everyButtonOnScreen();
+    // A run shows its progress and Stop at this size too, without scrolling.
+    child<QPushButton>("StopButton")->show();
+    for (const char *control : {"ProgressBar1", "StopButton"}) {
+        const QWidget *shown = child<QWidget>(control);
+        QTRY_VERIFY2(!shown->rect().isEmpty() && shown->visibleRegion().boundingRect() == shown->rect(), control);
+    }
+    child<QPushButton>("StopButton")->hide();
     QVERIFY(w.grab().save(QStringLiteral(BRINMOOR_ARTIFACTS_DIR "/window-%1-smallest.png").arg(scale)));
     // And back: nothing stays scrolled or wrapped at the design size.
     w.resize(QSize(1064, 386).boundedTo(available.size()));
@@ -624,8 +631,13 @@ void MainWindowTest::boxesShowTheirTitleWhole()
         dialogs.message(title, text, MessageButtons::Ok, MessageIcon::None);
     else
         dialogs.messageWithDetails(title, text, details, MessageIcon::Warning);
-    // Room for the title and what the title bar puts beside it.
-    QVERIFY2(width >= QFontMetrics(w.font()).horizontalAdvance(title) + 100, qPrintable(QString::number(width)));
+    // Room for the title in a title bar's font (bold, a size larger than
+    // the box's) beside an icon and three buttons of at least 24 pixels.
+    QFont titleFont = w.font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    QVERIFY2(width >= QFontMetrics(titleFont).horizontalAdvance(title) + 4 * 24,
+             qPrintable(QString::number(width)));
     QCOMPARE(shownDetails, details);
 }
 

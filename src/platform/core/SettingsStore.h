@@ -72,6 +72,10 @@ inline constexpr char ExcludeWords[] = "Exclude Words";
 inline constexpr char Extension[] = "Extension";
 inline constexpr char LastFolder[] = "LastFolder";
 inline constexpr char Snapshot[] = "Snapshot";
+// The main window's normal client area ("x y width height") and whether it
+// was maximised, as it was closed.
+inline constexpr char WindowPlacement[] = "Window";
+inline constexpr char WindowMaximized[] = "Window Maximized";
 } // namespace settings
 
 // A stored number: leading blanks skipped, then an optional sign and the

@@ -21,15 +21,26 @@ QString displayText(QString text)
 
 // A box is as wide as its text, so a short text ("Done.") leaves no room
 // for the title, which the title bar then cuts. The width reserves the title
-// and what a title bar puts beside it (icon and buttons).
+// and what a title bar puts beside it. Window managers draw the title in a
+// font of their own, often bold and larger than the box's, beside an icon
+// and up to three buttons.
 void keepTitleWhole(QMessageBox &box)
 {
-    const int titleWidth = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle());
-    const int barExtras = 6 * box.fontMetrics().height();
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    if (titleFont.pointSizeF() > 0)
+        titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    else
+        titleFont.setPixelSize(titleFont.pixelSize() * 5 / 4);
+    const QFontMetrics title(titleFont);
+    const int control = qMax(28, title.height() * 3 / 2);
+    const int barWidth = title.horizontalAdvance(box.windowTitle()) + 4 * control + 32;
     auto *grid = qobject_cast<QGridLayout *>(box.layout());
     if (!grid)
         return;
-    grid->addItem(new QSpacerItem(titleWidth + barExtras, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+    const QMargins margins = grid->contentsMargins();
+    grid->addItem(new QSpacerItem(barWidth - margins.left() - margins.right(), 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Fixed),
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
