@@ -19,7 +19,8 @@ build_packages=(
   liburing-dev   # batched opens and reads of many small files
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
 )
-test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
+# libseccomp-dev: the run's tests refuse system calls to the console program.
+test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils libseccomp-dev)
 # The window sections of the benchmarks need an X server; peak memory is
 # read with /usr/bin/time.
 bench_packages=(ripgrep hyperfine time strace xvfb xauth xclip)

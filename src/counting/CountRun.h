@@ -45,6 +45,9 @@ public:
     // must answer within a few tens of milliseconds. A console run leaves
     // it off: there it would only lose time to unrelated programs.
     void setLowPriorityWorkers(bool low);
+    // Tests: at most this many worker threads start, as if the system
+    // refused the rest (a low process limit, no address space left).
+    void setThreadStartLimit(int threads);
     void start();
     void cancel();            // safe to call at any time, also before start
     bool isRunning() const;
@@ -66,6 +69,10 @@ signals:
     // that point has been delivered; the run then ends as if cancelled (no
     // total), with finished(true).
     void inputFailed(const QString &reason);
+    // The run could not go on: no worker thread could start, or the options
+    // could not be prepared. What was delivered before stands; finished(true)
+    // follows.
+    void runFailed(const QString &reason);
     // The sum over counted files, once at the end unless cancelled.
     void totalCounted(quint64 total);
     // Last signal of a run, also after cancel.
