@@ -77,8 +77,9 @@ constexpr std::size_t BlockBudget = std::size_t{16} << 20;
 constexpr std::size_t MinBlock = std::size_t{16} * 1024;
 constexpr std::size_t ArenaBudget = std::size_t{16} << 20;
 constexpr std::size_t MinArena = std::size_t{256} * 1024;
-// Workers that batch their reads: each keeps many files in flight, so a
-// few of them keep a disk as busy as it gets; the rest read file by file.
+// Workers that batch their reads beyond one per core: each keeps many files
+// in flight, so a few of them keep a disk as busy as it gets; the rest read
+// file by file.
 constexpr int MaxReaders = 16;
 // Descriptors left to the owner while the run holds files open.
 constexpr long MinReserve = 2;
@@ -365,7 +366,7 @@ void CountRun::Private::startWorkers()
 void CountRun::Private::plan(int workers, int counting)
 {
     engine.blockSize = std::clamp(BlockBudget / std::size_t(workers), MinBlock, EngineConfig{}.blockSize);
-    readers = FileBatchReader::available() ? std::min(counting, MaxReaders) : 0;
+    readers = FileBatchReader::available() ? std::min(counting, std::max(MaxReaders, QThread::idealThreadCount())) : 0;
     const long free = descriptorsFree();
     // One descriptor per worker that reads file by file, one ring and a
     // batch per reader.
