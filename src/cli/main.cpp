@@ -1,4 +1,5 @@
 #include "CountCommand.h"
+#include "CountRun.h"
 #include "Paths.h"
 
 #include <QCoreApplication>
@@ -6,6 +7,7 @@
 
 int main(int argc, char *argv[])
 {
+    brinmoor::counting::fitToProcessLimits();
     // The arguments' own bytes: QCoreApplication::arguments() decodes them
     // lossily (bytes that are not UTF-8 are replaced, a leading byte-order
     // mark is dropped), and a path or word must be taken exactly as given.

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -176,6 +177,20 @@ void raiseDescriptorLimit()
         ::setrlimit(RLIMIT_NOFILE, &limit);   // refused: the run makes do with what it has
     });
 }
+
+} // namespace
+
+void fitToProcessLimits()
+{
+    raiseDescriptorLimit();
+#ifdef M_ARENA_MAX
+    rlimit space {};
+    if (::getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY)
+        ::mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
+namespace {
 
 // Descriptors this process may still open.
 long descriptorsFree()

@@ -10,6 +10,13 @@
 
 namespace brinmoor::counting {
 
+// Called first thing by a program that counts: fits the process to the
+// limits it runs under. Raises the soft limit on open files to the hard one
+// (runs also do this as they start), and under an address-space limit
+// (ulimit -v) has threads share one malloc arena, since each thread's own
+// would reserve 64 MiB of that space and leave none for the next thread.
+void fitToProcessLimits();
+
 // One counting run over a list of paths, on worker threads.
 //
 // Everything it reports arrives through queued signals on the thread that

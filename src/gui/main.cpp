@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 #include "SelfTest.h"
 
+#include "CountRun.h"
 #include "DesktopOpener.h"
 #include "Paths.h"
 #include "ResultsWorkbook.h"
@@ -49,6 +50,7 @@ bool displayAvailable(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    counting::fitToProcessLimits();
     if (!displayAvailable(argc, argv)) {
         std::fputs("brinmoor: the window needs a graphical desktop (neither DISPLAY nor WAYLAND_DISPLAY is set); "
                    "brinmoor-count counts lines without one.\n",

@@ -77,6 +77,9 @@ private slots:
         QTest::newRow("16 descriptors") << QStringList{"--nofile=16"} << "4";
         QTest::newRow("16 descriptors, 64 workers") << QStringList{"--nofile=16"} << "64";
         QTest::newRow("soft limit 16, hard 4096") << QStringList{"--nofile=16:4096"} << "8";
+#if !defined(__SANITIZE_ADDRESS__)   // its shadow memory needs terabytes of address space
+        QTest::newRow("200 MB of address space, 8 workers") << QStringList{"--address-space=209715200"} << "8";
+#endif
     }
     void sameRowsUnderTheFault()
     {

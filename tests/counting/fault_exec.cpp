@@ -4,7 +4,7 @@
  * their own, rather than in a test.
  *
  *   fault-exec [--refuse-uring=EPERM|EAGAIN|EINTR] [--refuse-threads]
- *              [--nofile=SOFT[:HARD]] -- COMMAND [ARG...]
+ *              [--nofile=SOFT[:HARD]] [--address-space=BYTES] -- COMMAND [ARG...]
  */
 #include <errno.h>
 #include <sched.h>
@@ -47,6 +47,13 @@ int main(int argc, char **argv)
                 rc = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EAGAIN), SCMP_SYS(clone), 1,
                                       SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD));
             refusing = 1;
+        } else if (strncmp(arg, "--address-space=", 16) == 0) {
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = strtoul(arg + 16, NULL, 10);
+            if (setrlimit(RLIMIT_AS, &limit) != 0) {
+                perror("fault-exec: setrlimit");
+                return 125;
+            }
         } else if (strncmp(arg, "--nofile=", 9) == 0) {
             char *end = NULL;
             struct rlimit limit;
