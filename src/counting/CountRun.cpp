@@ -69,8 +69,12 @@ constexpr std::size_t FolderBacklog = 1024;
 
 // A worker's stack: it holds little, and a run may start a thousand
 // workers, each of which would otherwise reserve the default 8 MiB of
-// address space.
-constexpr std::size_t WorkerStack = std::size_t{512} * 1024;
+// address space. The address sanitizer's frames are several times larger.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t WorkerStack = std::size_t{8} << 20;
+#else
+constexpr std::size_t WorkerStack = std::size_t{1} << 20;
+#endif
 // The read blocks of all workers together and the batch readers' arenas
 // together: with many workers each gets a share, so that memory does not
 // grow with the number of workers.
