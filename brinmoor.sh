@@ -33,6 +33,8 @@ test_packages+=(lintian appstream desktop-file-utils bash-completion x11-utils)
 # openbox frames the window in the tests of its placement under a window
 # manager; xwininfo (x11-utils) reads the frame and the work area.
 test_packages+=(openbox)
+# libseccomp-dev: the run's tests refuse system calls to the console program.
+test_packages+=(libseccomp-dev)
 # The window sections of the benchmarks need an X server; peak memory is
 # read with /usr/bin/time.
 bench_packages=(ripgrep hyperfine time strace xvfb xauth xclip)

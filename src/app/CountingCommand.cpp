@@ -88,6 +88,11 @@ void CountingCommand::startCounting()
                     m_failures->report(Failure{QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason,
                                                QString::fromLatin1(location::StartCounting), RunReadStep});
                 });
+        // The run could not go on at all (no thread, no words to count by):
+        // told like a file's failure, and no "Done." follows.
+        connect(m_run, &counting::CountRun::runFailed, this, [this](const QString &reason) {
+            m_failures->report(Failure{reason, QString::fromLatin1(location::StartCounting), RunReadStep});
+        });
         connect(m_run, &counting::CountRun::finished, this, &CountingCommand::runFinished);
         m_run->start();
     });

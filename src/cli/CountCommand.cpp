@@ -481,6 +481,9 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
                      });
     QString notAList;
     QObject::connect(&run, &counting::CountRun::inputFailed, &loop, [&](const QString &reason) { notAList = reason; });
+    // No thread to count with, or no options to count by: as fatal as a list
+    // that is not one.
+    QObject::connect(&run, &counting::CountRun::runFailed, &loop, [&](const QString &reason) { notAList = reason; });
     QObject::connect(&run, &counting::CountRun::totalCounted, &loop, [&](quint64 runTotal) {
         ended = true;
         writer->end(runTotal);

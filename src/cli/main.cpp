@@ -1,4 +1,5 @@
 #include "CountCommand.h"
+#include "CountRun.h"
 #include "Paths.h"
 #include "StandardOutput.h"
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    brinmoor::counting::fitToProcessLimits();
     // A reader that leaves must not kill the program in the middle of a
     // write: the write fails instead, and the run stops there.
     std::signal(SIGPIPE, SIG_IGN);

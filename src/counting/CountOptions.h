@@ -2,7 +2,9 @@
 
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
+#include <stdexcept>
 
 namespace brinmoor::counting {
 
@@ -40,6 +42,22 @@ public:
     virtual ~OptionsSource() = default;
     // Called by MULTIPLE THREADS, once before every read block.
     virtual std::shared_ptr<const PreparedOptions> current() const = 0;
+    // The same, but null once *cancel is set while it waits for another
+    // thread to finish preparing (a long word list takes a while).
+    virtual std::shared_ptr<const PreparedOptions> currentUnless(const std::atomic<bool> *cancel) const
+    {
+        (void)cancel;
+        return current();
+    }
+};
+
+// Thrown by an OptionsSource whose options cannot be prepared (out of
+// memory for a huge word list): no file can be counted with them, so a run
+// ends rather than failing every file with the same reason.
+class OptionsUnavailable : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
 };
 
 } // namespace brinmoor::counting

@@ -20,15 +20,17 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <mutex>
-#include <thread>
+#include <new>
 #include <vector>
 
-#ifdef __linux__
+#include <dirent.h>
+#include <malloc.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
-#endif
 
 namespace brinmoor::counting {
 
@@ -68,6 +70,29 @@ constexpr int LowPriorityNiceness = 10;
 // How many counted files of a folder met among the paths may wait for the
 // delivery before the worker that counts them waits.
 constexpr std::size_t FolderBacklog = 1024;
+
+// A worker's stack: it holds little, and a run may start a thousand
+// workers, each of which would otherwise reserve the default 8 MiB of
+// address space. The address sanitizer's frames are several times larger.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t WorkerStack = std::size_t{8} << 20;
+#else
+constexpr std::size_t WorkerStack = std::size_t{1} << 20;
+#endif
+// The read blocks of all workers together and the batch readers' arenas
+// together: with many workers each gets a share, so that memory does not
+// grow with the number of workers.
+constexpr std::size_t BlockBudget = std::size_t{16} << 20;
+constexpr std::size_t MinBlock = std::size_t{16} * 1024;
+constexpr std::size_t ArenaBudget = std::size_t{16} << 20;
+constexpr std::size_t MinArena = std::size_t{256} * 1024;
+// Workers that batch their reads beyond one per core: each keeps many files
+// in flight, so a few of them keep a disk as busy as it gets; the rest read
+// file by file.
+constexpr int MaxReaders = 16;
+// Descriptors left to the owner while the run holds files open.
+constexpr long MinReserve = 2;
+constexpr long MaxReserve = 64;
 
 // One file's result, packed into one word: 0 = not done yet, Failed =
 // failed (the reason waits beside it), Folder = a folder whose files follow
@@ -136,6 +161,92 @@ int clampToInt(qint64 value)
     return int(std::min<qint64>(value, std::numeric_limits<int>::max()));
 }
 
+FileCount cancelledCount()
+{
+    FileCount cancelled;
+    cancelled.cancelled = true;
+    return cancelled;
+}
+
+bool outOfDescriptors(int error)
+{
+    return error == EMFILE || error == ENFILE;
+}
+
+// Many systems set a low soft limit on open files for programs that use
+// select(); this one does not, and a run holds a batch of files per worker.
+void raiseDescriptorLimit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max)
+            return;
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);   // refused: the run makes do with what it has
+    });
+}
+
+} // namespace
+
+void fitToProcessLimits()
+{
+    raiseDescriptorLimit();
+#ifdef M_ARENA_MAX
+    rlimit space {};
+    if (::getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY)
+        ::mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
+namespace {
+
+// Descriptors this process may still open.
+long descriptorsFree()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<int>::max();
+    long used = 0;
+    if (DIR *fds = ::opendir("/proc/self/fd")) {
+        while (const dirent *entry = ::readdir(fds))
+            used += entry->d_name[0] != '.';
+        ::closedir(fds);
+        --used;   // the listing's own
+    } else {
+        used = 16;   // a guess where the system does not tell
+    }
+    return std::max(0L, long(std::min<rlim_t>(limit.rlim_cur, std::numeric_limits<int>::max())) - used);
+}
+
+void *runThreadBody(void *body)
+{
+    const std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()> *>(body));
+    (*run)();
+    return nullptr;
+}
+
+// 0, or the reason the system would not start the thread.
+int startThread(pthread_t *thread, std::function<void()> body)
+{
+    std::function<void()> *owned = nullptr;
+    try {
+        owned = new std::function<void()>(std::move(body));
+    } catch (const std::bad_alloc &) {
+        return ENOMEM;
+    }
+    pthread_attr_t attributes;
+    int rc = ::pthread_attr_init(&attributes);
+    if (rc == 0) {
+        ::pthread_attr_setstacksize(&attributes, WorkerStack);
+        rc = ::pthread_create(thread, &attributes, runThreadBody, owned);
+        ::pthread_attr_destroy(&attributes);
+    }
+    if (rc != 0)
+        delete owned;
+    return rc;
+}
+
 } // namespace
 
 struct CountRun::Private
@@ -149,7 +260,15 @@ struct CountRun::Private
     const std::shared_ptr<const OptionsSource> options;
     int jobs = 0;
     bool lowPriority = false;
+    int threadStartLimit = -1;
     Phase phase = Phase::Idle;
+
+    // Decided when the workers start, from their number and the
+    // descriptors left.
+    EngineConfig engine;
+    int readers = 0;                                     // workers that read in batches
+    std::size_t batchFiles = FileBatchReader::MaxFiles;  // per batch
+    std::size_t arenaSize = FileBatchReader::MaxArenaSize;
 
     // Shared with the workers.
     std::atomic<bool> cancelFlag{false};
@@ -179,8 +298,16 @@ struct CountRun::Private
     std::atomic<qint64> lastDiskReadMs{std::numeric_limits<qint64>::min() / 2};
     std::atomic<bool> noMorePaths{false};
 
+    // A batch reader's ring failed: every worker reads file by file from
+    // then on.
+    std::atomic<bool> batchesFailed{false};
+    // Why the run cannot go on; set once, read by the owner after the
+    // workers left.
+    std::mutex failureMutex;
+    QString failure;
+
     // Owner's thread only.
-    std::vector<std::thread> threads;
+    std::vector<pthread_t> threads;
     QObject context;   // target of the workers' queued calls; dies with the run
     QTimer progressTimer;
     QTimer deliveryTimer;
@@ -207,14 +334,17 @@ struct CountRun::Private
         return ahead >= Window || (ahead > 0 && bytesAhead.load(std::memory_order_relaxed) >= WindowBytes);
     }
     void startWorkers();
+    void plan(int workers, int counting);
     void work(int worker, bool extra);   // runs on a worker thread
-    void workInBatches(WorkerState &state, const CountControl &control, FileBatchReader &reader);   // on a worker thread
+    bool workInBatches(WorkerState &state, const CountControl &control, FileBatchReader &reader);   // on a worker thread
+    void leave(int workers);             // MULTIPLE THREADS
+    void failRun(const QString &reason); // MULTIPLE THREADS
     bool waitForDisk();                  // runs on a worker thread
     void readFromDisk();                 // runs on a worker thread
     void wakeDiskWorkers(bool sourceFinished);   // MULTIPLE THREADS
     void take(std::vector<Taken> &taken, std::size_t most);   // runs on a worker thread
     FileCount count(const QString &path, const CountControl &control);   // runs on a worker thread
-    FileCount countLoaded(BatchFile &file, const CountControl &control);   // runs on a worker thread
+    FileCount countLoaded(BatchFile &file, const QString &path, const CountControl &control);   // on a worker thread
     void finishFile(const Taken &file, const FileCount &result, const CountControl &control);   // on a worker thread
     void countFolder(Slot &slot, PathSource &files, const CountControl &control);   // runs on a worker thread
     void emitFile(const QString &path, std::uint64_t value, const QString &reason);
@@ -236,11 +366,70 @@ void CountRun::Private::startWorkers()
     int wanted = jobs > 0 || FileBatchReader::available() ? counting : std::max(counting, DiskWorkers);
     if (sizeHint >= 0)
         wanted = int(std::clamp<qint64>(sizeHint, 1, wanted));
+    raiseDescriptorLimit();
+    plan(wanted, counting);
     workerStates = std::vector<WorkerState>(std::size_t(wanted));
     workersLeft = wanted;
     threads.reserve(std::size_t(wanted));
-    for (int w = 0; w < wanted; ++w)
-        threads.emplace_back([this, w, counting] { work(w, w >= counting); });
+    // A thread the system will not start (a process limit, no address
+    // space left) leaves the run to those that started.
+    int refused = 0;
+    for (int w = 0; w < wanted; ++w) {
+        pthread_t thread;
+        const int rc = threadStartLimit >= 0 && w >= threadStartLimit
+            ? EAGAIN
+            : startThread(&thread, [this, w, counting] { work(w, w >= counting); });
+        if (rc != 0) {
+            refused = rc;
+            break;
+        }
+        threads.push_back(thread);
+    }
+    if (threads.empty())
+        failRun(QStringLiteral("Could not start a thread to count with: %1").arg(describeErrno(refused)));
+    if (const int missing = wanted - int(threads.size()))
+        leave(missing);
+}
+
+// What the workers may take: the read blocks and the batches share fixed
+// budgets of memory and of the descriptors left, so that neither grows
+// with the number of workers nor runs out under a low limit.
+void CountRun::Private::plan(int workers, int counting)
+{
+    engine.blockSize = std::clamp(BlockBudget / std::size_t(workers), MinBlock, EngineConfig{}.blockSize);
+    readers = FileBatchReader::available() ? std::min(counting, std::max(MaxReaders, QThread::idealThreadCount())) : 0;
+    const long free = descriptorsFree();
+    // One descriptor per worker that reads file by file, one ring and a
+    // batch per reader.
+    const long usable = free - std::clamp(free / 8, MinReserve, MaxReserve) - (workers - readers);
+    while (readers > 0 && usable / readers - 1 < 2)
+        --readers;
+    if (readers > 0)
+        batchFiles = std::size_t(std::clamp<long>(usable / readers - 1, 1, long(FileBatchReader::MaxFiles)));
+    arenaSize = std::clamp(ArenaBudget / std::size_t(std::max(readers, 1)), MinArena, FileBatchReader::MaxArenaSize);
+}
+
+void CountRun::Private::leave(int workers)
+{
+    if (workersLeft.fetch_sub(workers) == workers) {
+        QMetaObject::invokeMethod(&context, [this] {
+            workersDone = true;
+            deliver();
+        }, Qt::QueuedConnection);
+    }
+}
+
+void CountRun::Private::failRun(const QString &reason)
+{
+    {
+        std::lock_guard lock(failureMutex);
+        if (failure.isNull())
+            failure = reason;
+    }
+    cancelFlag.store(true);
+    wakeWorkers();
+    { std::lock_guard lock(diskMutex); }
+    disk.notify_all();
 }
 
 // Up to `most` paths to count, with their indices: it waits for the first,
@@ -321,10 +510,14 @@ void CountRun::Private::work(int worker, bool extra)
     }
 #endif
     WorkerState &state = workerStates[std::size_t(worker)];
-    if (const std::unique_ptr<FileBatchReader> reader = extra ? nullptr : FileBatchReader::create()) {
-        const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, nullptr};
-        workInBatches(state, control, *reader);
-    } else {
+    bool fileByFile = true;
+    if (!extra && worker < readers && !batchesFailed.load()) {
+        if (const std::unique_ptr<FileBatchReader> reader = FileBatchReader::create(arenaSize)) {
+            const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, nullptr};
+            fileByFile = workInBatches(state, control, *reader);
+        }
+    }
+    if (fileByFile) {
         const CountControl control{&cancelFlag, watched ? &state.linesReached : nullptr, &state.waitedForDisk};
         std::vector<Taken> taken;
         while (!cancelFlag.load()) {
@@ -344,36 +537,37 @@ void CountRun::Private::work(int worker, bool extra)
         }
     }
     state.index.store(-1);
-    if (workersLeft.fetch_sub(1) == 1) {
-        QMetaObject::invokeMethod(&context, [this] {
-            workersDone = true;
-            deliver();
-        }, Qt::QueuedConnection);
-    }
+    leave(1);
 }
 
 // Paths a batch at a time: the reader opens and reads the batch's small
 // files together, then they are counted where they lie, one after the
-// other.
-void CountRun::Private::workInBatches(WorkerState &state, const CountControl &control, FileBatchReader &reader)
+// other. True when the worker is to go on file by file: the system refused
+// the batches.
+bool CountRun::Private::workInBatches(WorkerState &state, const CountControl &control, FileBatchReader &reader)
 {
     std::vector<Taken> taken;
     std::vector<BatchFile> files;
     while (!cancelFlag.load()) {
-        take(taken, FileBatchReader::MaxFiles);
+        if (batchesFailed.load())
+            return true;
+        take(taken, batchFiles);
         if (taken.empty())
             break;
         files.assign(taken.size(), BatchFile{});
         for (std::size_t k = 0; k < taken.size(); ++k)
             files[k].native = nativePath(taken[k].path);
-        reader.load(files);
+        // A refused batch comes back untouched: its files are read one by
+        // one like the rest of the run's.
+        if (!reader.load(files))
+            batchesFailed.store(true);
         bool cancelled = false;
         for (std::size_t k = 0; k < taken.size(); ++k) {
             BatchFile &file = files[k];
             if (!cancelled) {
                 state.linesReached.store(0);
                 state.index.store(taken[k].index, std::memory_order_release);
-                const FileCount result = countLoaded(file, control);
+                const FileCount result = countLoaded(file, taken[k].path, control);
                 cancelled = result.cancelled;
                 if (!cancelled)
                     finishFile(taken[k], result, control);
@@ -383,6 +577,7 @@ void CountRun::Private::workInBatches(WorkerState &state, const CountControl &co
                 ::close(file.fd);
         }
     }
+    return false;
 }
 
 // What became of a path: its count or failure in its slot, or the files
@@ -442,8 +637,14 @@ void CountRun::Private::wakeDiskWorkers(bool sourceFinished)
     disk.notify_all();
 }
 
-FileCount CountRun::Private::countLoaded(BatchFile &file, const CountControl &control)
+FileCount CountRun::Private::countLoaded(BatchFile &file, const QString &path, const CountControl &control)
 {
+    // What the batch could not open, or did not try: no descriptor left
+    // (another worker's batch holds them), a path past the system's limit,
+    // a refused batch. Opened alone, it waits for a descriptor or goes
+    // folder by folder.
+    if (outOfDescriptors(file.error) || file.error == ENAMETOOLONG || (file.error == 0 && !file.regular && !file.folder))
+        return count(path, control);
     FileCount failed;
     if (file.error != 0 || !file.regular) {
         failed.folder = file.error == 0 && file.folder;
@@ -455,7 +656,10 @@ FileCount CountRun::Private::countLoaded(BatchFile &file, const CountControl &co
     try {
         if (file.data)
             return countInPlace(file.data, std::size_t(file.got), *options, control);
-        return countOpenFileWith(file.fd, file.size, *options, control, {});
+        return countOpenFileWith(file.fd, file.size, *options, control, engine);
+    } catch (const OptionsUnavailable &e) {
+        failRun(QString::fromLocal8Bit(e.what()));
+        return cancelledCount();
     } catch (const std::exception &e) {
         failed.error = QString::fromLocal8Bit(e.what());
         return failed;
@@ -465,7 +669,11 @@ FileCount CountRun::Private::countLoaded(BatchFile &file, const CountControl &co
 FileCount CountRun::Private::count(const QString &path, const CountControl &control)
 {
     try {
-        return countFile(path, *options, control);
+        return countFileWith(path, *options, control, engine);
+    } catch (const OptionsUnavailable &e) {
+        // No file can be counted with these options: the run ends here.
+        failRun(QString::fromLocal8Bit(e.what()));
+        return cancelledCount();
     } catch (const std::exception &e) {
         // Nothing may escape a worker thread; the file fails instead.
         FileCount failed;
@@ -651,6 +859,17 @@ void CountRun::Private::maybeFinish()
     progressTimer.stop();
     deliveryTimer.stop();
     QPointer<CountRun> guard(q);
+    QString failed;
+    {
+        std::lock_guard lock(failureMutex);
+        failed = failure;
+    }
+    if (!failed.isNull()) {
+        emit q->runFailed(failed);
+        if (guard)
+            emit q->finished(true);
+        return;
+    }
     if (!cancelled && !fatalReason.isNull()) {
         emit q->inputFailed(fatalReason);
         if (guard)
@@ -671,10 +890,8 @@ void CountRun::Private::maybeFinish()
 
 void CountRun::Private::joinWorkers()
 {
-    for (std::thread &t : threads) {
-        if (t.joinable())
-            t.join();
-    }
+    for (const pthread_t thread : threads)
+        ::pthread_join(thread, nullptr);
     threads.clear();
 }
 
@@ -711,6 +928,11 @@ void CountRun::setJobs(int jobs)
 void CountRun::setLowPriorityWorkers(bool low)
 {
     d->lowPriority = low;
+}
+
+void CountRun::setThreadStartLimit(int threads)
+{
+    d->threadStartLimit = threads;
 }
 
 void CountRun::start()

@@ -10,6 +10,13 @@
 
 namespace brinmoor::counting {
 
+// Called first thing by a program that counts: fits the process to the
+// limits it runs under. Raises the soft limit on open files to the hard one
+// (runs also do this as they start), and under an address-space limit
+// (ulimit -v) has threads share one malloc arena, since each thread's own
+// would reserve 64 MiB of that space and leave none for the next thread.
+void fitToProcessLimits();
+
 // One counting run over a list of paths, on worker threads.
 //
 // Everything it reports arrives through queued signals on the thread that
@@ -45,6 +52,9 @@ public:
     // must answer within a few tens of milliseconds. A console run leaves
     // it off: there it would only lose time to unrelated programs.
     void setLowPriorityWorkers(bool low);
+    // Tests: at most this many worker threads start, as if the system
+    // refused the rest (a low process limit, no address space left).
+    void setThreadStartLimit(int threads);
     void start();
     void cancel();            // safe to call at any time, also before start
     bool isRunning() const;
@@ -66,6 +76,10 @@ signals:
     // that point has been delivered; the run then ends as if cancelled (no
     // total), with finished(true).
     void inputFailed(const QString &reason);
+    // The run could not go on: no worker thread could start, or the options
+    // could not be prepared. What was delivered before stands; finished(true)
+    // follows.
+    void runFailed(const QString &reason);
     // The sum over counted files, once at the end unless cancelled.
     void totalCounted(quint64 total);
     // Last signal of a run, also after cancel.

@@ -4,7 +4,7 @@
 
 namespace brinmoor::counting {
 
-std::unique_ptr<FileBatchReader> FileBatchReader::create()
+std::unique_ptr<FileBatchReader> FileBatchReader::create(std::size_t)
 {
     return nullptr;
 }

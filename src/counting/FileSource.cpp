@@ -2,7 +2,14 @@
 
 #include "Paths.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -11,6 +18,94 @@
 #include <utility>
 
 namespace brinmoor::counting {
+
+namespace {
+
+int openRetrying(int folder, const char *path, int flags, mode_t mode)
+{
+    int fd;
+    do
+        fd = ::openat(folder, path, flags, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// A path past PATH_MAX: folders a part shorter than PATH_MAX at a time,
+// each part cut at a slash, the rest relative to the last of them.
+int openInParts(const QByteArray &path, int flags, mode_t mode)
+{
+    const char *p = path.constData();
+    const qsizetype size = path.size();
+    int folder = AT_FDCWD;
+    const auto leave = [&folder](int result) {
+        const int saved = errno;
+        if (folder != AT_FDCWD)
+            ::close(folder);
+        errno = saved;
+        return result;
+    };
+    qsizetype at = 0;
+    while (size - at >= PATH_MAX) {
+        const char *first = p + at;
+        // The last slash that leaves the part (slash included) under PATH_MAX.
+        const char *cut = nullptr;
+        for (const char *c = first + PATH_MAX - 2; c >= first; --c) {
+            if (*c == '/') {
+                cut = c;
+                break;
+            }
+        }
+        if (!cut) {
+            errno = ENAMETOOLONG;   // one name longer than any the system allows
+            return leave(-1);
+        }
+        const QByteArray part(first, cut - first + 1);
+        const int next = openRetrying(folder, part.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+        if (next < 0)
+            return leave(-1);
+        leave(0);
+        folder = next;
+        at = cut - p + 1;
+        while (at < size && p[at] == '/')
+            ++at;
+    }
+    const char *rest = at < size ? p + at : ".";
+    return leave(openRetrying(folder, rest, flags, mode));
+}
+
+// Opens that found no descriptor free take turns waiting for one.
+std::mutex g_descriptorWait;
+// How long an open waits for a descriptor in all before the file fails.
+constexpr std::chrono::seconds DescriptorPatience{10};
+
+} // namespace
+
+int openNative(const QByteArray &native, int flags, mode_t mode)
+{
+    const int fd = openRetrying(AT_FDCWD, native.constData(), flags, mode);
+    if (fd >= 0 || errno != ENAMETOOLONG || native.size() < PATH_MAX)
+        return fd;
+    return openInParts(native, flags, mode);
+}
+
+int openNativeWaiting(const QByteArray &native, int flags)
+{
+    int fd = openNative(native, flags);
+    if (fd >= 0 || (errno != EMFILE && errno != ENFILE))
+        return fd;
+    // Other threads hold descriptors only while they read a file: one
+    // comes free soon. One waiter at a time, so none of them starves.
+    std::lock_guard lock(g_descriptorWait);
+    const auto giveUp = std::chrono::steady_clock::now() + DescriptorPatience;
+    auto pause = std::chrono::microseconds(100);
+    for (;;) {
+        fd = openNative(native, flags);
+        if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || std::chrono::steady_clock::now() >= giveUp)
+            return fd;
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(5));
+    }
+}
 
 QString describeErrno(int error)
 {
@@ -73,9 +168,7 @@ OpenFile::OpenFile(const QString &path)
     const QByteArray native = nativePath(path);
     // O_NONBLOCK: opening a FIFO without a writer must not hang; it is
     // refused below anyway.
-    do
-        m_fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    while (m_fd < 0 && errno == EINTR);
+    m_fd = openNativeWaiting(native, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (m_fd < 0) {
         m_error = describeErrno(errno);
         return;

@@ -2,10 +2,13 @@
 
 #include "LineCounter.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
+
+#include <sys/types.h>
 
 namespace brinmoor::counting {
 
@@ -53,6 +56,14 @@ private:
     bool m_folder = false;
     QString m_error;
 };
+
+// Opens a path as open(2) does, also one longer than the system's path
+// limit: then a part at a time, each relative to the folder opened before,
+// so files of any depth can be reached. -1 with errno set when it fails.
+int openNative(const QByteArray &native, int flags, mode_t mode = 0);
+// The same, but when the process is out of descriptors it waits a while
+// for other threads to close some before it gives up (EMFILE, ENFILE).
+int openNativeWaiting(const QByteArray &native, int flags);
 
 QString describeErrno(int error);
 // Why a FIFO, a device or a socket is not counted.

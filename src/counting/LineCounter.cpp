@@ -5,6 +5,9 @@
 #include "StreamCounter.h"
 
 #include <atomic>
+#include <exception>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -52,24 +55,37 @@ std::int64_t findSplit(int fd, std::int64_t size)
     return -1;
 }
 
-FileCount countSplit(int fd, std::int64_t split, std::int64_t size, const OptionsSource &options, const CountControl &control,
-                     const EngineConfig &config)
+// Empty when no second thread could start: the caller counts the file whole.
+std::optional<FileCount> countSplit(int fd, std::int64_t split, std::int64_t size, const OptionsSource &options,
+                                    const CountControl &control, const EngineConfig &config)
 {
     const kernels::Kernel &kernel = kernelOf(config);
     std::atomic<std::uint64_t> secondLines{0};
     std::atomic<bool> stop{false};
     FileCount second;
+    std::exception_ptr secondThrew;
     // The second half stops at the caller's cancel (seen through its progress
     // callback) or when the first half fails.
-    std::thread worker([&] {
-        FileRangeSource source(fd, split, size);
-        StreamCounter counter(kernel, config.blockSize, StreamCounter::Start::AfterLineFeed);
-        second = counter.run(source, options, &stop, [&](std::uint64_t lines) {
-            secondLines.store(lines, std::memory_order_relaxed);
-            if (control.cancel && control.cancel->load(std::memory_order_relaxed))
-                stop.store(true, std::memory_order_relaxed);
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            // Nothing may escape a thread: what the options throw is
+            // rethrown on the caller's.
+            try {
+                FileRangeSource source(fd, split, size);
+                StreamCounter counter(kernel, config.blockSize, StreamCounter::Start::AfterLineFeed);
+                second = counter.run(source, options, &stop, [&](std::uint64_t lines) {
+                    secondLines.store(lines, std::memory_order_relaxed);
+                    if (control.cancel && control.cancel->load(std::memory_order_relaxed))
+                        stop.store(true, std::memory_order_relaxed);
+                });
+            } catch (...) {
+                secondThrew = std::current_exception();
+            }
         });
-    });
+    } catch (const std::system_error &) {
+        return std::nullopt;
+    }
 
     FileRangeSource source(fd, 0, split);
     StreamCounter counter(kernel, config.blockSize, StreamCounter::Start::FileStart);
@@ -82,21 +98,30 @@ FileCount countSplit(int fd, std::int64_t split, std::int64_t size, const Option
                                         std::memory_order_relaxed);
         };
     }
-    FileCount first = counter.run(source, options, control.cancel, progress);
+    FileCount first;
+    try {
+        first = counter.run(source, options, control.cancel, progress);
+    } catch (...) {
+        stop.store(true, std::memory_order_relaxed);
+        worker.join();
+        throw;
+    }
     if (!first.ok)
         stop.store(true, std::memory_order_relaxed);
     worker.join();
+    if (secondThrew)
+        std::rethrow_exception(secondThrew);
 
     if (!first.ok && !first.cancelled)
         return first;
     if (!second.ok && !second.cancelled)
         return second;
     if (first.cancelled || second.cancelled)
-        return {false, true, 0, {}};
+        return FileCount{false, true, 0, {}};
     // The second half may have gone on after the first reported last.
     if (control.linesReached)
         control.linesReached->store(firstLines + secondLines.load(), std::memory_order_relaxed);
-    return {true, false, first.lines + second.lines, {}};
+    return FileCount{true, false, first.lines + second.lines, {}};
 }
 
 } // namespace
@@ -131,12 +156,16 @@ FileCount countOpenFileWith(int fd, std::int64_t size, const OptionsSource &opti
 #endif
     if (config.splitThreshold > 0 && size >= config.splitThreshold) {
         const std::int64_t split = findSplit(fd, size);
-        if (split > 0)
-            return countSplit(fd, split, size, options, control, config);
+        if (split > 0) {
+            if (std::optional<FileCount> counted = countSplit(fd, split, size, options, control, config))
+                return *counted;
+        }
     }
     // Up to the size the file had when it was opened: a file that grows
-    // while it is read (a log being written) still ends.
-    FileRangeSource source(fd, 0, size, control.waitedForDisk);
+    // while it is read (a log being written) still ends. A size of 0 says
+    // nothing about files that make their text as they are read (/proc,
+    // /sys): those are read to their end.
+    FileRangeSource source(fd, 0, size > 0 ? size : -1, control.waitedForDisk);
     return countSourceWith(source, options, control, config);
 }
 
@@ -144,7 +173,7 @@ FileCount countInPlace(unsigned char *p, std::size_t n, const OptionsSource &opt
 {
     const EngineConfig config;
     StreamCounter counter(kernelOf(config), config.blockSize, StreamCounter::Start::FileStart);
-    return counter.runInPlace(p, n, options, progressTo(control.linesReached));
+    return counter.runInPlace(p, n, options, control.cancel, progressTo(control.linesReached));
 }
 
 FileCount countSource(ByteSource &source, const OptionsSource &options, const CountControl &control)

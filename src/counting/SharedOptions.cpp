@@ -1,9 +1,21 @@
 #include "SharedOptions.h"
 
+#include <chrono>
+#include <exception>
+
 namespace brinmoor::counting {
 
-SharedOptions::SharedOptions(const CountOptions &initial)
-    : m_options(initial)
+namespace {
+
+// How often a thread waiting for another's preparation looks at its cancel
+// flag: nobody notifies the options of a cancelled run.
+constexpr std::chrono::milliseconds CancelPoll{10};
+
+} // namespace
+
+SharedOptions::SharedOptions(const CountOptions &initial, Preparer prepare)
+    : m_prepare(std::move(prepare))
+    , m_options(initial)
 {
 }
 
@@ -15,6 +27,7 @@ void SharedOptions::set(const CountOptions &options)
     m_options = options;
     ++m_version;
     m_prepared.reset();
+    m_failure.clear();
     // A snapshot already handed out lives on with the workers holding it.
 }
 
@@ -26,25 +39,63 @@ CountOptions SharedOptions::options() const
 
 std::shared_ptr<const PreparedOptions> SharedOptions::current() const
 {
+    return currentUnless(nullptr);
+}
+
+std::shared_ptr<const PreparedOptions> SharedOptions::currentUnless(const std::atomic<bool> *cancel) const
+{
     std::unique_lock lock(m_mutex);
     // One worker prepares; the others wait for its snapshot rather than
     // preparing the same words again.
-    m_preparedChanged.wait(lock, [this] { return m_prepared || !m_preparing; });
+    const auto ready = [this] { return m_prepared || !m_preparing; };
+    if (!cancel) {
+        m_preparedChanged.wait(lock, ready);
+    } else {
+        while (!m_preparedChanged.wait_for(lock, CancelPoll, ready)) {
+            if (cancel->load())
+                return nullptr;
+        }
+    }
     if (m_prepared)
         return m_prepared;
+    if (!m_failure.empty())
+        throw OptionsUnavailable(m_failure);
     m_preparing = true;
     const CountOptions options = m_options;
     const std::uint64_t version = m_version;
     lock.unlock();
     // Outside the lock: set() and options() must not wait while the words
     // are folded and compiled.
-    std::shared_ptr<const PreparedOptions> prepared = prepareOptions(options);
+    std::shared_ptr<const PreparedOptions> prepared;
+    std::string failure;
+    try {
+        prepared = m_prepare(options);
+        if (!prepared)
+            failure = "The exclusion words could not be prepared.";
+    } catch (const std::bad_alloc &) {
+        failure = "Not enough memory for the exclusion words.";
+    } catch (const std::exception &e) {
+        failure = std::string("The exclusion words could not be prepared: ") + e.what();
+    } catch (...) {
+        failure = "The exclusion words could not be prepared.";
+    }
     lock.lock();
+    // Whatever happened, the flag goes down and the waiters learn of it:
+    // a flag left up would keep them waiting for ever.
     m_preparing = false;
-    if (version == m_version)
+    if (version == m_version) {
         m_prepared = prepared;
+        m_failure = failure;
+    }
     m_preparedChanged.notify_all();
-    return prepared;
+    if (failure.empty())
+        return prepared;
+    if (version != m_version) {
+        // What failed was replaced meanwhile: the new options may do.
+        lock.unlock();
+        return currentUnless(cancel);
+    }
+    throw OptionsUnavailable(failure);
 }
 
 FixedOptions::FixedOptions(const CountOptions &options)

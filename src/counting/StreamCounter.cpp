@@ -156,7 +156,10 @@ FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, c
     for (;;) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return {false, true, 0, {}};
-        useOptions(options.current());
+        std::shared_ptr<const PreparedOptions> prepared = options.currentUnless(cancel);
+        if (!prepared)
+            return {false, true, 0, {}};
+        useOptions(std::move(prepared));
 
         std::size_t n = 0;
         for (;;) {
@@ -202,10 +205,14 @@ FileCount StreamCounter::run(ByteSource &source, const OptionsSource &options, c
 }
 
 FileCount StreamCounter::runInPlace(unsigned char *p, std::size_t n, const OptionsSource &options,
+                                    const std::atomic<bool> *cancel,
                                     const std::function<void(std::uint64_t)> &progress)
 {
     m_trackPassed = bool(progress);
-    useOptions(options.current());
+    std::shared_ptr<const PreparedOptions> prepared = options.currentUnless(cancel);
+    if (!prepared)
+        return {false, true, 0, {}};
+    useOptions(std::move(prepared));
     // The whole stream is one block: what lies before it is the start.
     std::memset(p - kernels::kLookBehind, '\n', kernels::kLookBehind);
     if (m_start == Start::FileStart) {

@@ -31,7 +31,7 @@ public:
     StreamCounter(const StreamCounter &) = delete;
     StreamCounter &operator=(const StreamCounter &) = delete;
 
-    // Reads the source to its end. progress (may be empty) gets the lines
+    // Reads the source to its end; cancelled when *cancel is set. progress (may be empty) gets the lines
     // passed so far once per block: every line that ended, counted or not,
     // so it is the position of the line being examined.
     FileCount run(ByteSource &source, const OptionsSource &options, const std::atomic<bool> *cancel,
@@ -39,7 +39,7 @@ public:
 
     // The same for a stream read whole into memory, counted where it lies:
     // p[-kLookBehind .. -1] must be writable and p[n .. n + 63] readable.
-    FileCount runInPlace(unsigned char *p, std::size_t n, const OptionsSource &options,
+    FileCount runInPlace(unsigned char *p, std::size_t n, const OptionsSource &options, const std::atomic<bool> *cancel,
                          const std::function<void(std::uint64_t)> &progress);
 
 private:

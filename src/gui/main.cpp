@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 #include "SelfTest.h"
 
+#include "CountRun.h"
 #include "DesktopOpener.h"
 #include "Paths.h"
 #include "ResultsWorkbook.h"
@@ -134,6 +135,7 @@ QString displayProblem(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    counting::fitToProcessLimits();
     if (const QString problem = displayProblem(argc, argv); !problem.isEmpty()) {
         std::fprintf(stderr,
                      "brinmoor: the window needs a graphical desktop (%s); brinmoor-count counts lines without "

@@ -1,4 +1,6 @@
 #include "CountRun.h"
+#include "Paths.h"
+#include "PreparedOptions.h"
 #include "ResultRows.h"
 #include "SharedOptions.h"
 #include "TestFiles.h"
@@ -6,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,8 +16,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <memory>
+#include <stdexcept>
 #include <thread>
+
+#include <fcntl.h>
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -23,6 +30,8 @@
 #endif
 
 using namespace brinmoor::counting;
+using brinmoor::nativePath;
+using brinmoor::pathFromNative;
 
 namespace {
 
@@ -462,6 +471,138 @@ private slots:
         QCOMPARE(input.first().first().toString(), QStringLiteral("not a list"));
         QCOMPARE(rec.finished, QList<bool>{true});
         QVERIFY(rec.totals.isEmpty() && rec.rows.isEmpty());
+    }
+
+    // A worker the system will not start leaves the run to those that
+    // did, with every row; with none the run says why and ends.
+    void threadsThatCannotStart_data()
+    {
+        QTest::addColumn<int>("startable");
+        QTest::newRow("one of four") << 1;
+        QTest::newRow("none") << 0;
+    }
+    void threadsThatCannotStart()
+    {
+        QFETCH(int, startable);
+        const QStringList paths = smallFiles(200);
+        CountRun run(paths, CountMode::Separate, plain());
+        run.setJobs(4);
+        run.setThreadStartLimit(startable);
+        Recorder rec;
+        rec.attach(run);
+        QSignalSpy failed(&run, &CountRun::runFailed);
+        QVERIFY(runToEnd(run));
+        if (startable > 0) {
+            QCOMPARE(rec.rows.size(), paths.size());
+            QCOMPARE(rec.rows.last(), fileRow(199 % 7 + 1, paths.last()));
+            QCOMPARE(rec.finished, QList<bool>{false});
+            QVERIFY(failed.isEmpty());
+        } else {
+            QVERIFY(rec.rows.isEmpty());
+            QCOMPARE(rec.finished, QList<bool>{true});
+            QCOMPARE(failed.size(), 1);
+            QCOMPARE(failed.first().first().toString(),
+                     QStringLiteral("Could not start a thread to count with: Resource temporarily unavailable"));
+        }
+    }
+
+    // Words that cannot be prepared end the run with one report: every
+    // worker waiting for them is woken, none prepares them again, and the
+    // window can close.
+    void wordsThatCannotBePrepared()
+    {
+        std::atomic<int> attempts{0};
+        auto options = std::make_shared<SharedOptions>(CountOptions{}, [&](const CountOptions &) -> std::shared_ptr<const PreparedOptions> {
+            ++attempts;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));   // the other workers queue up meanwhile
+            throw std::bad_alloc();
+        });
+        CountRun run(smallFiles(100), CountMode::Separate, options);
+        run.setJobs(4);
+        Recorder rec;
+        rec.attach(run);
+        QSignalSpy failed(&run, &CountRun::runFailed);
+        QVERIFY(runToEnd(run, 5000));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("Not enough memory for the exclusion words."));
+        QCOMPARE(rec.finished, QList<bool>{true});
+        QVERIFY(rec.rows.isEmpty() && rec.failed.isEmpty() && rec.totals.isEmpty());
+        QCOMPARE(attempts.load(), 1);
+    }
+
+    // A worker waiting for another to finish preparing long words gives up
+    // once its run is cancelled.
+    void cancelWakesAWaitingWorker()
+    {
+        std::atomic<bool> entered{false};
+        std::atomic<bool> release{false};
+        SharedOptions options(CountOptions{}, [&](const CountOptions &o) {
+            entered = true;
+            while (!release.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return prepareOptions(o);
+        });
+        std::thread preparing([&] { options.current(); });
+        while (!entered.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::atomic<bool> cancel{false};
+        std::atomic<bool> gaveUp{false};
+        std::thread waiting([&] { gaveUp = options.currentUnless(&cancel) == nullptr; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        cancel = true;
+        QElapsedTimer clock;
+        clock.start();
+        waiting.join();
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(gaveUp.load());
+        release = true;
+        preparing.join();
+        QVERIFY(options.current());
+    }
+
+    // A file deeper than the system's path limit is counted (rows show the
+    // whole path), and a file whose size reads 0 but holds text is read to
+    // its end.
+    void deepPathsAndFilesOfSizeZero()
+    {
+#ifdef __linux__
+        // Folders made one inside the other, since no single path reaches.
+        const QByteArray name(200, 'd');
+        QByteArray deep = nativePath(m_dir.path());
+        int folder = ::open(deep.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        for (int level = 0; deep.size() < PATH_MAX + 600; ++level) {
+            QVERIFY(::mkdirat(folder, name.constData(), 0700) == 0 || errno == EEXIST);
+            const int next = ::openat(folder, name.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            ::close(folder);
+            QVERIFY(next >= 0);
+            folder = next;
+            deep += '/' + name;
+        }
+        const int file = ::openat(folder, "deep.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        QVERIFY(file >= 0);
+        QCOMPARE(::write(file, "a\nb\nc\n", 6), ssize_t(6));
+        ::close(file);
+        ::close(folder);
+        const QString deepFile = pathFromNative(deep + "/deep.txt");
+
+        QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+        QVERIFY(cpuinfo.open(QIODevice::ReadOnly));
+        QCOMPARE(cpuinfo.size(), 0);
+        const quint64 cpuLines = quint64(cpuinfo.readAll().count('\n'));
+        QVERIFY(cpuLines > 0);
+
+        const QStringList paths{deepFile, QStringLiteral("/proc/cpuinfo"), deepFile + "x"};
+        CountRun run(paths, CountMode::Separate, plain());
+        Recorder rec;
+        rec.attach(run);
+        QVERIFY(runToEnd(run));
+        QCOMPARE(rec.rows, (QStringList{fileRow(3, deepFile), fileRow(cpuLines, QStringLiteral("/proc/cpuinfo"))}));
+        QCOMPARE(rec.reasons, QStringList{"No such file or directory"});
+        // Too deep for QTemporaryDir's own clean-up.
+        QCOMPARE(QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_dir.filePath(QString::fromLatin1(name))}), 0);
+#else
+        QSKIP("Linux path limits");
+#endif
     }
 
     void progressIsThrottled()
