@@ -1,5 +1,6 @@
 #include "FileSource.h"
 
+#include "LongPaths.h"
 #include "Paths.h"
 
 #include <algorithm>
@@ -30,49 +31,6 @@ int openRetrying(int folder, const char *path, int flags, mode_t mode)
     return fd;
 }
 
-// A path past PATH_MAX: folders a part shorter than PATH_MAX at a time,
-// each part cut at a slash, the rest relative to the last of them.
-int openInParts(const QByteArray &path, int flags, mode_t mode)
-{
-    const char *p = path.constData();
-    const qsizetype size = path.size();
-    int folder = AT_FDCWD;
-    const auto leave = [&folder](int result) {
-        const int saved = errno;
-        if (folder != AT_FDCWD)
-            ::close(folder);
-        errno = saved;
-        return result;
-    };
-    qsizetype at = 0;
-    while (size - at >= PATH_MAX) {
-        const char *first = p + at;
-        // The last slash that leaves the part (slash included) under PATH_MAX.
-        const char *cut = nullptr;
-        for (const char *c = first + PATH_MAX - 2; c >= first; --c) {
-            if (*c == '/') {
-                cut = c;
-                break;
-            }
-        }
-        if (!cut) {
-            errno = ENAMETOOLONG;   // one name longer than any the system allows
-            return leave(-1);
-        }
-        const QByteArray part(first, cut - first + 1);
-        const int next = openRetrying(folder, part.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
-        if (next < 0)
-            return leave(-1);
-        leave(0);
-        folder = next;
-        at = cut - p + 1;
-        while (at < size && p[at] == '/')
-            ++at;
-    }
-    const char *rest = at < size ? p + at : ".";
-    return leave(openRetrying(folder, rest, flags, mode));
-}
-
 // Opens that found no descriptor free take turns waiting for one.
 std::mutex g_descriptorWait;
 // How long an open waits for a descriptor in all before the file fails.
@@ -85,7 +43,7 @@ int openNative(const QByteArray &native, int flags, mode_t mode)
     const int fd = openRetrying(AT_FDCWD, native.constData(), flags, mode);
     if (fd >= 0 || errno != ENAMETOOLONG || native.size() < PATH_MAX)
         return fd;
-    return openInParts(native, flags, mode);
+    return openAtDepth(std::string_view(native.constData(), std::size_t(native.size())), flags, mode);
 }
 
 int openNativeWaiting(const QByteArray &native, int flags)
