@@ -7,6 +7,7 @@
 #include "Paths.h"
 #include "ResultWriter.h"
 #include "SharedOptions.h"
+#include "SummaryWriter.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -455,12 +456,12 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
                            std::make_shared<counting::FixedOptions>(command.options));
     run.setJobs(command.jobs);
 
-    const auto writer = makeResultWriter(command.format, out);
+    const auto writer = command.summary ? makeSummaryWriter(command, out) : makeResultWriter(command.format, out);
     writer->begin();
     QEventLoop loop;
     if (text)
         QObject::connect(&run, &counting::CountRun::rowReady, &loop, [&](const QString &row) { writer->row(row); });
-    else
+    if (!text || command.summary)   // a summary adds up every file's count
         QObject::connect(&run, &counting::CountRun::fileCounted, &loop,
                          [&](int, const QString &path, quint64 lines) { writer->file(path, lines); });
     QObject::connect(&run, &counting::CountRun::fileFailed, &loop,
