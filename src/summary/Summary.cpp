@@ -18,23 +18,31 @@ void Summary::add(const QString &path, std::uint64_t lines)
     ++m_files;
     m_lines += lines;
 
+    // Only a new spelling costs a lower-casing and a hash look-up.
     const QString extension = extensionOf(path);
-    const QString key = extension.toLower();
-    auto found = m_extensionIndex.constFind(key);
-    if (found == m_extensionIndex.cend()) {
-        found = m_extensionIndex.insert(key, int(m_extensions.size()));
-        m_extensions.push_back(Extension{extension, 0, 0});
+    auto found = m_spellingIndex.constFind(extension);
+    if (found == m_spellingIndex.cend()) {
+        const QString key = extension.toLower();
+        int index = m_extensionIndex.value(key, -1);
+        if (index < 0) {
+            index = int(m_extensions.size());
+            m_extensionIndex.insert(key, index);
+            m_extensions.push_back(Extension{extension, 0, 0});
+        }
+        found = m_spellingIndex.insert(extension, index);
     }
     Extension &e = m_extensions[std::size_t(*found)];
     ++e.files;
     e.lines += lines;
     m_fileList.push_back(File{path, lines, *found});
 
+    // Runs deliver a folder's files one after another: the folder is looked
+    // up only when it changes, without making its path text otherwise.
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
-    if (m_lastFolderIndex < 0 || folder != m_lastFolder) {
-        m_lastFolderIndex = folderFor(folder);
-        m_lastFolder = folder;
+    const QStringView folderView = slash < 0 ? QStringView(u".") : slash == 0 ? QStringView(u"/") : QStringView(path).left(slash);
+    if (m_lastFolderIndex < 0 || folderView != m_lastFolder) {
+        m_lastFolder = folderView.toString();
+        m_lastFolderIndex = folderFor(m_lastFolder);
     }
     ++m_folders[std::size_t(m_lastFolderIndex)].ownFiles;
     for (int i = m_lastFolderIndex; i >= 0; i = m_folders[std::size_t(i)].parent) {

@@ -80,6 +80,7 @@ private:
     std::vector<File> m_fileList;
     std::vector<Extension> m_extensions;
     QHash<QString, int> m_extensionIndex;   // by the lower-case name
+    QHash<QString, int> m_spellingIndex;    // by the name as spelled
     std::vector<Folder> m_folders;
     QHash<QString, int> m_folderIndex;
     // Runs deliver a folder's files one after another.
