@@ -17,6 +17,7 @@ build_packages=(
   fonts-liberation
   libxlsxwriter-dev zlib1g-dev
   liburing-dev   # batched opens and reads of many small files
+  qt6-charts-dev libqt6opengl6-dev   # the summary window's bar chart (its CMake package needs Qt OpenGL's)
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
 )
 test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils)
