@@ -13,7 +13,6 @@
 #include "WidgetFileListDialogs.h"
 
 #include <QDir>
-#include <QEvent>
 #include <QSaveFile>
 
 namespace brinmoor::app {
@@ -60,7 +59,10 @@ void SummaryCommands::showSummary()
             QByteArray::fromBase64(m_window.settings().read(QLatin1String(GeometryKey), QString()).toLatin1());
         if (!geometry.isEmpty())
             m_summaryWindow->restoreGeometry(geometry);
-        m_summaryWindow->installEventFilter(this);
+        // Kept each time it goes out of sight, the main window's closing
+        // included (a signal of the window's own: a filter would also see
+        // the hide of a window half destroyed).
+        connect(m_summaryWindow, &SummaryWindow::hidden, this, &SummaryCommands::storeGeometry);
         connect(m_summaryWindow, &SummaryWindow::saveTextRequested, this, &SummaryCommands::saveSummaryAsTextFile);
         connect(m_summaryWindow, &SummaryWindow::saveCsvRequested, this, &SummaryCommands::saveSummaryAsCsvFile);
         connect(m_summaryWindow, &SummaryWindow::copyRequested, this, &SummaryCommands::copySummaryToClipboard);
@@ -68,13 +70,6 @@ void SummaryCommands::showSummary()
     m_summaryWindow->show();
     m_summaryWindow->raise();
     m_summaryWindow->activateWindow();
-}
-
-bool SummaryCommands::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_summaryWindow && (event->type() == QEvent::Hide || event->type() == QEvent::Close))
-        storeGeometry();
-    return QObject::eventFilter(watched, event);
 }
 
 void SummaryCommands::storeGeometry()

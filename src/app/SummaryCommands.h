@@ -39,9 +39,6 @@ public:
     void saveSummaryAsCsvFile();
     void copySummaryToClipboard();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void saveAs(const QString &title, const QStringList &filters, bool csv);
     void storeGeometry();

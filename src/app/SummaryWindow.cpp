@@ -154,6 +154,12 @@ SummaryWindow::SummaryWindow(const RunSummary &summary, QWidget *parent)
 
 SummaryWindow::~SummaryWindow() = default;
 
+void SummaryWindow::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    emit hidden();
+}
+
 SummaryView SummaryWindow::currentView() const
 {
     return m_tabs->currentIndex() == 1 ? SummaryView::Folder : SummaryView::Extension;

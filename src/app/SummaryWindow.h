@@ -60,6 +60,11 @@ signals:
     void saveTextRequested();
     void saveCsvRequested();
     void copyRequested();
+    // The window was hidden or closed (not while it is being destroyed).
+    void hidden();
+
+protected:
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void restart();
