@@ -21,6 +21,7 @@ build_packages=(
   fonts-liberation
   libxlsxwriter-dev zlib1g-dev
   liburing-dev   # batched opens and reads of many small files
+  qt6-charts-dev libqt6opengl6-dev   # the summary window's bar chart (its CMake package needs Qt OpenGL's)
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
   help2man   # brinmoor-count's manual page, from its --help
   libxcb1-dev   # the window manager's frame extents, to keep the whole frame on screen

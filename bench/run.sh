@@ -2,7 +2,7 @@
 # Benchmarks of Brinmoor side by side with the standard tools, in one run,
 # written to bench/RESULTS.md as ratios with the exact commands and peak memory.
 # Usage: bench/run.sh BUILD_DIR [SECTION...]   (a Release build with -DBRINMOOR_BENCH=ON)
-#   sections: large-file long-line words matcher tree workers window scan results console-memory (default: all)
+#   sections: large-file long-line words matcher tree workers window scan results console-memory summary (default: all)
 # Never run in CI. Needs hyperfine and ripgrep (bench_packages in brinmoor.sh);
 # the window sections need Xvfb or a display, results needs xclip too.
 set -euo pipefail
@@ -11,7 +11,7 @@ here="$bench_dir"
 build="$(cd "${1:?usage: run.sh BUILD_DIR [SECTION...]}" && pwd)"
 shift
 sections=("$@")
-[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line words matcher tree workers window scan results console-memory)
+[ ${#sections[@]} -gt 0 ] || sections=(large-file long-line words matcher tree workers window scan results console-memory summary)
 results="$here/RESULTS.md"
 data="$bench_data"
 runs="${BRINMOOR_BENCH_RUNS:-7}"
@@ -348,6 +348,7 @@ for section in "${sections[@]}"; do
     scan) "$here/scan.sh" "$build" "$results" ;;
     console-memory) "$here/console-memory.sh" "$build" "$results" "${BRINMOOR_BENCH_BEFORE:-}" ;;
     results) "$here/results.sh" "$build" "$results" ;;
+    summary) "$here/summary.sh" "$build" "$results" ;;
     *) echo "run.sh: unknown section $section" >&2; exit 2 ;;
   esac
 done

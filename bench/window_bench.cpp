@@ -3,6 +3,8 @@
 // longest gap between two ticks of a 10 ms timer on the GUI thread (how long
 // the window stood still at worst) and the run's wall time.
 //
+// With --summary the summary window is open (By Folder) during the run.
+//
 // With --stop-midway the stop control is pressed once the progress bar
 // passes 50 %, and the time from that press until the window is idle (busy
 // pointer gone, run finished) is measured as well.
@@ -16,6 +18,8 @@
 
 #include "FolderWalk.h"
 #include "CaptionProgressBar.h"
+#include "SummaryCommands.h"
+#include "SummaryWindow.h"
 #include "TextListModel.h"
 
 #include <QApplication>
@@ -70,11 +74,12 @@ int main(int argc, char *argv[])
     QStringList args = application.arguments().mid(1);
     const bool separate = args.removeAll(QStringLiteral("--separate")) > 0;
     const bool stopMidway = args.removeAll(QStringLiteral("--stop-midway")) > 0;
+    const bool withSummary = args.removeAll(QStringLiteral("--summary")) > 0;
     const int jobs = bench::takeOption(args, QStringLiteral("--jobs")).toInt();
     const QString listFile = bench::takeOption(args, QStringLiteral("--write-list"));
     const int fillRows = bench::takeOption(args, QStringLiteral("--fill-results")).toInt();
     if (args.size() != (fillRows > 0 ? 0 : 1)) {
-        QTextStream(stderr) << "usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] [--stop-midway] "
+        QTextStream(stderr) << "usage: brinmoor-window-bench [--separate] [--jobs N] [--write-list FILE] [--stop-midway] [--summary] "
                                "FOLDER\n"
                                "       brinmoor-window-bench --fill-results N\n";
         return 2;
@@ -106,6 +111,11 @@ int main(int argc, char *argv[])
     }
     if (separate)
         window.findChild<QRadioButton *>(QStringLiteral("Option2"))->click();
+    // The summary window open on the By Folder view, following the run.
+    if (withSummary) {
+        window.summaryCommands().showSummary();
+        window.summaryCommands().summaryWindow()->setCurrentView(summary::SummaryView::Folder);
+    }
 
     bench::StallMeter stalls(10);
     QElapsedTimer runClock;

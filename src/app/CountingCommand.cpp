@@ -72,6 +72,7 @@ void CountingCommand::startCounting()
         m_run = new counting::CountRun(m_window.fileList().texts(), mode, m_options, this);
         m_run->setJobs(m_jobs);
         m_run->setLowPriorityWorkers(true);
+        emit runStarted(*m_run);
         connect(m_run, &counting::CountRun::rowReady, this, [this](const QString &row) {
             m_pendingRows.append(row);
             if (!m_rowFlush->isActive())

@@ -45,6 +45,9 @@ signals:
     // After a run's "Done." box closed (or straight after the run, when the
     // window is closing).
     void finished();
+    // A run was made and is about to start: for those who follow its
+    // per-file results (the summary).
+    void runStarted(const counting::CountRun &run);
 
 private:
     void flushPendingRows();

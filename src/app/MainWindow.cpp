@@ -9,7 +9,9 @@
 #include "FrameExtents.h"
 #include "Paths.h"
 #include "Procedure.h"
+#include "ContextMenuCommands.h"
 #include "ResultsCommands.h"
+#include "SummaryCommands.h"
 #include "ResultsOrder.h"
 #include "WindowPlacement.h"
 #include "WordListCommands.h"
@@ -215,6 +217,8 @@ MainWindow::MainWindow(WindowServices services, QWidget *parent)
     m_resultsOrder = new ResultsOrder(*m_resultModel, *m_resultView, this);
     m_countingCommand = new CountingCommand(*this, m_options, m_services.countJobs);
     connect(m_countingCommand, &CountingCommand::finished, this, &MainWindow::countingFinished);
+    m_summaryCommands = new SummaryCommands(*this);
+    m_contextMenuCommands = new ContextMenuCommands(*this, *m_summaryCommands);
 
     // Stop by button or Esc. The control follows the busy state; it looks a
     // turn of the event loop later, once a starting scan runs.

@@ -37,11 +37,13 @@ class TextListModel;
 namespace brinmoor::app {
 
 class CaptionProgressBar;
+class ContextMenuCommands;
 class CountingCommand;
 class ErrorReporter;
 class FileListCommands;
 class ResultsCommands;
 class ResultsOrder;
+class SummaryCommands;
 class WordListCommands;
 
 // What the window needs from outside; tests replace every part.
@@ -64,6 +66,9 @@ struct WindowServices
     // The results exports' clipboard and desktop; the save dialog defaults
     // to fileDialogs.
     ResultsServices results = {};
+    // Shows a file selected in the desktop's file manager; false (or unset)
+    // opens its folder with openUrl instead.
+    std::function<bool(const QString &path)> showInFolder = {};
 };
 
 // The program's only working window. Controls keep their designer names as
@@ -109,6 +114,9 @@ public:
     WordListCommands &wordListCommands() const { return *m_wordCommands; }
     CountingCommand &countingCommand() const { return *m_countingCommand; }
     ResultsOrder &resultsOrder() const { return *m_resultsOrder; }
+    SummaryCommands &summaryCommands() const { return *m_summaryCommands; }
+    ContextMenuCommands &contextMenuCommands() const { return *m_contextMenuCommands; }
+    const WindowServices &services() const { return m_services; }
     // Empties the results list, rows of a run not yet shown included.
     void clearResultRows();
     // The count mode the option buttons select now.
@@ -200,6 +208,8 @@ private:
     int m_fileDialogFilterIndex = 0;
     // The results exports; their workers hold busy leases too.
     ResultsCommands *m_resultsCommands = nullptr;
+    SummaryCommands *m_summaryCommands = nullptr;
+    ContextMenuCommands *m_contextMenuCommands = nullptr;
 };
 
 } // namespace brinmoor::app

@@ -4,6 +4,8 @@
 #include "ErrorReporter.h"
 #include "MainWindow.h"
 #include "Procedure.h"
+#include "RunSummary.h"
+#include "SummaryCommands.h"
 
 #include "AddFiles.h"
 #include "AlignedText.h"
@@ -29,6 +31,19 @@
 #include <memory>
 
 namespace brinmoor::app {
+
+namespace {
+// The last run's lines by extension for the workbook's second sheet; none
+// before any run counted a file.
+std::shared_ptr<const exports::SummarySheet> summarySheet(const MainWindow &window)
+{
+    const summary::Summary &current = window.summaryCommands().runSummary().current();
+    if (current.isEmpty())
+        return nullptr;
+    return std::make_shared<const exports::SummarySheet>(
+        exports::SummarySheet{summary::extensionRows(current), current.files(), current.lines()});
+}
+} // namespace
 
 namespace {
 
@@ -223,8 +238,10 @@ void ResultsCommands::saveResultsAsExcelFile()
 
     const bool started = p.run(110, [&] {
         auto rows = std::make_shared<const exports::ResultRowsSource>(snapshot());
-        m_pool.start([this, job, rows] {
-            exports::WorkbookFile workbook = exports::createResultsWorkbook(*rows);
+        auto summary = summarySheet(m_window);
+        m_pool.start([this, job, rows, summary] {
+            exports::WorkbookFile workbook =
+                exports::createResultsWorkbook(*rows, exports::workbookFolder(), {}, summary.get());
             QMetaObject::invokeMethod(this, [this, job, workbook] {
                 finishWorkbook(job, workbook.path, workbook.failures);
             }, Qt::QueuedConnection);

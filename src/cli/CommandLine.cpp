@@ -55,12 +55,17 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption format(QStringLiteral("format"),
                                     QStringLiteral("Output: text (the result rows), csv or json."),
                                     QStringLiteral("FORMAT"), QStringLiteral("text"));
+    const QCommandLineOption summary(QStringLiteral("summary"),
+                                     QStringLiteral("Add the lines up by extension (ext) or by folder (folder, or "
+                                                    "folder=DEPTH for DEPTH levels below the common folder); with -s "
+                                                    "the file rows come first."),
+                                     QStringLiteral("VIEW"));
     // Our own help and version options: QCommandLineParser's would exit
     // the process, which the tests that call this cannot have.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
-    for (const QCommandLineOption *o : {&separate, &blank, &exclude, &filesFrom, &null, &ext, &jobs, &format, &help,
+    for (const QCommandLineOption *o : {&separate, &blank, &exclude, &filesFrom, &null, &ext, &jobs, &format, &summary, &help,
                                         &version})
         parser.addOption(*o);
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files and folders to count."),
@@ -121,6 +126,24 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         c.format = OutputFormat::Json;
     else
         return usageError(QStringLiteral("--format must be text, csv or json, not '%1'.").arg(f));
+    if (parser.isSet(summary)) {
+        const QString view = parser.value(summary);
+        bool ok = true;
+        if (view == QLatin1String("ext") || view == QLatin1String("extension")) {
+            c.summary = summary::SummaryView::Extension;
+        } else if (view == QLatin1String("folder")) {
+            c.summary = summary::SummaryView::Folder;
+        } else if (view.startsWith(QLatin1String("folder="))) {
+            c.summary = summary::SummaryView::Folder;
+            c.summaryDepth = view.mid(7).toInt(&ok);
+            ok = ok && c.summaryDepth >= 0;
+        } else {
+            ok = false;
+        }
+        if (!ok)
+            return usageError(
+                QStringLiteral("--summary must be ext, folder or folder=DEPTH (0 or more), not '%1'.").arg(view));
+    }
     if (c.nullSeparated && c.filesFrom.isEmpty())
         return usageError(QStringLiteral("-0/--null only applies to --files-from."));
     if (c.paths.isEmpty() && c.filesFrom.isEmpty())

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "CountOptions.h"
+#include "SummaryTable.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace brinmoor::cli {
 
@@ -22,6 +24,10 @@ struct CountCommand
     QString extension;        // empty: every file of a folder argument
     int jobs = 0;             // 0: every core
     OutputFormat format = OutputFormat::Text;
+    // --summary: the lines added up by extension or by folder (down to
+    // summaryDepth levels below the common root; -1 for all).
+    std::optional<summary::SummaryView> summary;
+    int summaryDepth = -1;
     // How folder arguments' folders are opened for listing: empty for the
     // system's own call. A seam for tests (see WalkOptions::openFolder).
     std::function<int(const char *path)> openFolder;

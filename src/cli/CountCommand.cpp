@@ -8,6 +8,7 @@
 #include "ResultWriter.h"
 #include "SharedOptions.h"
 #include "StandardOutput.h"
+#include "SummaryWriter.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -446,7 +447,7 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
                            std::make_shared<counting::FixedOptions>(command.options));
     run.setJobs(command.jobs);
 
-    const auto writer = makeResultWriter(command.format, out);
+    const auto writer = command.summary ? makeSummaryWriter(command, out) : makeResultWriter(command.format, out);
     // Nothing more is counted once the results cannot be written: a closed
     // pipe or a full disk ends the run at the first write that fails, not
     // after every file was read for nothing.
@@ -468,7 +469,7 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
         });
     QObject::connect(&run, &counting::CountRun::fileCounted, &loop, [&](int, const QString &path, quint64 lines) {
         total += lines;
-        if (!text) {
+        if (!text || command.summary) {   // a summary adds up every file's count
             writer->file(path, lines);
             checkWrite();
         }

@@ -95,7 +95,70 @@ double workbookColumnWidth(qsizetype longestText)
     return std::min(MaxColumnWidth, std::ceil(double(longestText) * 1.1) + 1.0);
 }
 
-QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path, const PercentCallback &progress)
+namespace {
+
+constexpr int StepSummarySheet = 120;
+
+// The second sheet: the summary's table and its chart.
+void writeSummarySheet(lxw_workbook *workbook, lxw_worksheet *sheet, const SummarySheet &summary,
+                       QList<Failure> &failures)
+{
+    CellFailures cellFailures;
+    auto check = [&](lxw_error error, int row, int column) {
+        if (error)
+            cellFailures.add(error, row, column, StepSummarySheet);
+    };
+    lxw_format *percent = workbook_add_format(workbook);
+    format_set_num_format(percent, "0.0%");
+    lxw_format *oneDecimal = workbook_add_format(workbook);
+    format_set_num_format(oneDecimal, "0.0");
+    worksheet_set_column(sheet, 0, 0, workbookColumnWidth(12), nullptr);
+    worksheet_set_column(sheet, 1, 4, workbookColumnWidth(10), nullptr);
+
+    const QStringList titles = summary::columnTitles(summary::SummaryView::Extension, false);
+    for (int c = 0; c < titles.size(); ++c)
+        check(worksheet_write_string(sheet, 0, lxw_col_t(c), titles.at(c).toUtf8().constData(), nullptr), 0, c);
+    auto writeRow = [&](int row, const QString &name, std::uint64_t files, std::uint64_t lines) {
+        check(worksheet_write_string(sheet, lxw_row_t(row), 0, name.toUtf8().constData(), nullptr), row, 0);
+        check(worksheet_write_number(sheet, lxw_row_t(row), 1, double(files), nullptr), row, 1);
+        check(worksheet_write_number(sheet, lxw_row_t(row), 2, double(lines), nullptr), row, 2);
+        const double share = summary.lines ? double(lines) / double(summary.lines) : 0.0;
+        check(worksheet_write_number(sheet, lxw_row_t(row), 3, share, percent), row, 3);
+        check(worksheet_write_number(sheet, lxw_row_t(row), 4, files ? double(lines) / double(files) : 0.0, oneDecimal),
+              row, 4);
+    };
+    const int rows = int(std::min<std::size_t>(summary.rows.size(), LXW_ROW_MAX - 2));
+    for (int r = 0; r < rows; ++r)
+        writeRow(r + 1, summary::extensionLabel(summary.rows[std::size_t(r)].name), summary.rows[std::size_t(r)].files,
+                 summary.rows[std::size_t(r)].lines);
+    writeRow(rows + 1, QStringLiteral("Total"), summary.files, summary.lines);
+    cellFailures.appendTo(failures);
+
+    const int charted = std::min(rows, SummarySheet::ChartRows);
+    if (charted == 0)
+        return;
+    lxw_chart *chart = workbook_add_chart(workbook, LXW_CHART_BAR);
+    const QByteArray categories = QStringLiteral("=Summary!$A$2:$A$%1").arg(charted + 1).toUtf8();
+    const QByteArray values = QStringLiteral("=Summary!$C$2:$C$%1").arg(charted + 1).toUtf8();
+    lxw_chart_series *series = chart ? chart_add_series(chart, categories.constData(), values.constData()) : nullptr;
+    if (!series) {
+        failures.append(workbookFailure(QStringLiteral("The summary chart cannot be made"), StepSummarySheet));
+        return;
+    }
+    chart_series_set_name(series, "Lines");
+    chart_title_set_name(chart, "Lines by extension");
+    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
+    // Bars are drawn from the bottom up; the most lines belong on top.
+    chart_axis_set_reverse(chart->y_axis);
+    if (const lxw_error error = worksheet_insert_chart(sheet, 1, 6, chart))
+        failures.append(workbookFailure(QStringLiteral("The summary chart cannot be placed: ") + describe(error),
+                                        StepSummarySheet));
+}
+
+} // namespace
+
+QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path, const PercentCallback &progress,
+                                    const SummarySheet *summary)
 {
     QList<Failure> failures;
     const int columns = std::min(list.columnCount(), int(LXW_COL_MAX));
@@ -123,6 +186,7 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
     options.use_zip64 = LXW_TRUE;
     lxw_workbook *workbook = workbook_new_opt(nativePath.constData(), &options);
     lxw_worksheet *sheet = workbook ? workbook_add_worksheet(workbook, nullptr) : nullptr;
+    lxw_worksheet *summarySheet = sheet && summary ? workbook_add_worksheet(workbook, "Summary") : nullptr;
     if (!sheet) {
         failures.append(workbookFailure(QDir::toNativeSeparators(path) + QStringLiteral(": the workbook cannot be created"),
                                         StepCreateWorkbook));
@@ -171,6 +235,9 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
             StepRows));
     }
 
+    if (summarySheet)
+        writeSummarySheet(workbook, summarySheet, *summary, failures);
+
     if (const lxw_error error = workbook_close(workbook))
         failures.append(workbookFailure(QDir::toNativeSeparators(path) + QStringLiteral(": ") + describe(error), StepClose));
     if (progress && lastPercent != 100)
@@ -183,7 +250,8 @@ QString workbookFolder()
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/workbooks");
 }
 
-WorkbookFile createResultsWorkbook(const ListSource &list, const QString &parent, const PercentCallback &progress)
+WorkbookFile createResultsWorkbook(const ListSource &list, const QString &parent, const PercentCallback &progress,
+                                   const SummarySheet *summary)
 {
     WorkbookFile result;
     if (list.rowCount() == 0)
@@ -196,7 +264,7 @@ WorkbookFile createResultsWorkbook(const ListSource &list, const QString &parent
         return result;
     }
     const QString path = folder.filePath(QStringLiteral("Results.xlsx"));
-    result.failures = writeResultsWorkbook(list, path, progress);
+    result.failures = writeResultsWorkbook(list, path, progress, summary);
     const bool closed = std::none_of(result.failures.cbegin(), result.failures.cend(),
                                      [](const Failure &f) { return f.step == StepClose || f.step == StepCreateWorkbook; });
     if (closed && QFileInfo::exists(path)) {

@@ -3,6 +3,7 @@
 #include "ListSource.h"
 
 #include <ErrorReport.h>
+#include <SummaryTable.h>
 
 #include <QDateTime>
 #include <QList>
@@ -29,8 +30,19 @@ double workbookColumnWidth(qsizetype longestText);
 // answer lists what failed (empty when all went well); a failing cell leaves
 // that cell empty and the rest is still written. Safe to call off the GUI
 // thread.
+//
+// With a summary, a second sheet "Summary" holds its by-extension table
+// (numbers as numbers, a Total row last) and a bar chart of the lines of
+// its first ChartRows rows.
+struct SummarySheet
+{
+    static constexpr int ChartRows = 15;
+    std::vector<summary::SummaryRow> rows;   // by extension, most lines first
+    std::uint64_t files = 0;
+    std::uint64_t lines = 0;
+};
 QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
-                                    const PercentCallback &progress = {});
+                                    const PercentCallback &progress = {}, const SummarySheet *summary = nullptr);
 
 struct WorkbookFile
 {
@@ -47,7 +59,7 @@ QString workbookFolder();
 // it is left in place (removeWorkbooksOlderThan clears it later). An empty
 // list makes nothing at all.
 WorkbookFile createResultsWorkbook(const ListSource &list, const QString &folder = workbookFolder(),
-                                   const PercentCallback &progress = {});
+                                   const PercentCallback &progress = {}, const SummarySheet *summary = nullptr);
 
 // Removes the workbook folders under folder last changed before the given
 // time: only folders of this user named as createResultsWorkbook names

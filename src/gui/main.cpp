@@ -4,9 +4,13 @@
 
 #include "CountRun.h"
 #include "DesktopOpener.h"
+#include "FolderWalk.h"
 #include "Paths.h"
 #include "ResultsWorkbook.h"
 #include "SettingsStore.h"
+#include "SummaryCommands.h"
+#include "SummaryWindow.h"
+#include "TextListModel.h"
 #include "WidgetDialogs.h"
 
 #include <QApplication>
@@ -131,6 +135,25 @@ QString displayProblem(int argc, char *argv[])
     return QStringLiteral("no display server answers at ") + silent.join(QStringLiteral(" or "));
 }
 
+int takeSummaryScreenshot(QApplication &application, app::MainWindow &window, const QString &file,
+                          const QString &folder)
+{
+    QObject::connect(&window, &app::MainWindow::countingFinished, &window, [&, file] {
+        window.summaryCommands().showSummary();
+        QTimer::singleShot(500, &window, [&, file] {
+            const bool saved = window.summaryCommands().summaryWindow()->grab().save(file, nullptr, 0);
+            QTextStream(saved ? stdout : stderr) << "brinmoor --summary-screenshot: " << file
+                                                 << (saved ? " written\n" : " cannot be written\n");
+            application.exit(saved ? 0 : 1);
+        });
+    });
+    QTimer::singleShot(200, &window, [&, folder] {
+        window.fileList().append(filelist::walkFolder(folder));
+        window.button("PushButton12")->click();
+    });
+    return application.exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -153,7 +176,13 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments();
     const qsizetype shotAt = arguments.indexOf(QStringLiteral("--screenshot"));
     const QString screenshot = shotAt > 0 ? arguments.value(shotAt + 1) : QString();
-    const bool selfTest = arguments.contains(QStringLiteral("--self-test")) || !screenshot.isEmpty();
+    // --summary-screenshot FILE FOLDER: the same with the Summary window of
+    // a run over FOLDER's files.
+    const qsizetype summaryShotAt = arguments.indexOf(QStringLiteral("--summary-screenshot"));
+    const QString summaryShot = summaryShotAt > 0 ? arguments.value(summaryShotAt + 1) : QString();
+    const QString summaryFolder = summaryShotAt > 0 ? arguments.value(summaryShotAt + 2) : QString();
+    const bool selfTest =
+        arguments.contains(QStringLiteral("--self-test")) || !screenshot.isEmpty() || !summaryShot.isEmpty();
     std::optional<QTemporaryDir> selfTestHome;
     if (selfTest)
         selfTestHome.emplace();
@@ -179,6 +208,7 @@ int main(int argc, char *argv[])
         .drawVisit = [] { return int(QRandomGenerator::global()->bounded(1, 101)); },
         .openUrl = [](const QUrl &url) { openWithDesktop(url); },
         .countJobs = 0,
+        .showInFolder = [](const QString &path) { return showInFileManager(path); },
     });
     widgetDialogs.setParent(&window);
     window.startUp();
@@ -203,6 +233,9 @@ int main(int argc, char *argv[])
         });
         return application.exec();
     }
+
+    if (!summaryShot.isEmpty())
+        return takeSummaryScreenshot(application, window, summaryShot, summaryFolder);
 
     int status = 0;
     QTimer::singleShot(200, &window, [&] {

@@ -487,6 +487,60 @@ private slots:
         QCOMPARE(doc.value("failed").toInteger(), 1);
     }
 
+    // The same numbers in every format; -s puts the file rows first.
+    void summaryTables()
+    {
+        const QString tree = m_tree;
+        Result r = runProgram({"--summary", "ext", tree});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.lines(), (QStringList{"Extension  Files  Lines   Share  Lines/File",
+                                         "txt            4      7   70.0%         1.8",
+                                         "md             2      3   30.0%         1.5",
+                                         "Total          6     10  100.0%         1.7"}));
+
+        r = runProgram({"-s", "--summary", "folder=1", tree});
+        QStringList lines = r.lines();
+        QCOMPARE(lines.size(), 6 + 1 + 6);   // rows, blank, header + 4 folders + total
+        QCOMPARE(lines.at(0), fileRow(m_treeLines.value(brinmoor::filelist::walkFolder(tree).at(0)),
+                                      brinmoor::filelist::walkFolder(tree).at(0)));
+        QCOMPARE(lines.at(6), QString());
+        QCOMPARE(lines.at(8).simplified(), tree + " 6 10 100.0%");
+        QCOMPARE(lines.at(9).simplified(), "sub 2 4 40.0%");   // deeper/ is below the depth asked for
+
+        r = runProgram({"--format=csv", "--summary=folder", tree});
+        QCOMPARE(r.status, 0);
+        const QList<QStringList> csv = parseCsv(r.out);
+        QCOMPARE(csv.size(), 7);
+        QCOMPARE(csv.at(0), (QStringList{"kind", "name", "files", "lines", "share", "lines_per_file"}));
+        QCOMPARE(csv.at(2), (QStringList{"folder", tree + "/sub", "2", "4", "40.00", "2.00"}));
+        QCOMPARE(csv.at(3), (QStringList{"folder", tree + "/sub/deeper", "1", "1", "10.00", "1.00"}));
+        QCOMPARE(csv.last(), (QStringList{"total", "", "6", "10", "100.00", "1.67"}));
+
+        r = runProgram({"--format=csv", "-s", "--summary=ext", m_a, m_b});
+        QCOMPARE(parseCsv(r.out), (QList<QStringList>{{"kind", "name", "files", "lines", "share", "lines_per_file"},
+                                                      {"file", m_a, "1", "3", "", ""},
+                                                      {"file", m_b, "1", "3", "", ""},
+                                                      {"extension", "log", "1", "3", "50.00", "3.00"},
+                                                      {"extension", "txt", "1", "3", "50.00", "3.00"},
+                                                      {"total", "", "2", "6", "100.00", "3.00"}}));
+
+        for (const bool separate : {false, true}) {
+            r = runProgram(QStringList{"--format=json", "--summary=ext", tree} + (separate ? QStringList{"-s"} : QStringList{}));
+            QJsonParseError error;
+            const QJsonObject doc = QJsonDocument::fromJson(r.out, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            // Without -s the files array holds only failures, streamed as they come.
+            QCOMPARE(doc.value("files").toArray().size(), separate ? 6 : 0);
+            QCOMPARE(doc.value("failed").toInteger(), 0);
+            const QJsonArray rows = doc.value("summary").toObject().value("rows").toArray();
+            QCOMPARE(rows.size(), 2);
+            QCOMPARE(rows.at(0).toObject().value("extension").toString(), "txt");
+            QCOMPARE(rows.at(0).toObject().value("lines").toInteger(), 7);
+            QCOMPARE(rows.at(1).toObject().value("files").toInteger(), 2);
+            QCOMPARE(doc.value("total").toInteger(), 10);
+        }
+    }
+
     // A path is bytes: it is opened, walked and printed exactly as the file
     // system names it, and a word is taken as given (a leading byte-order
     // mark is part of it).
@@ -587,6 +641,8 @@ private slots:
         QTest::newRow("bad format") << QStringList{"--format", "xml", "x"} << "xml";
         QTest::newRow("no paths") << QStringList{"-s"} << "paths";
         QTest::newRow("null without list") << QStringList{"-0", "x"} << "files-from";
+        QTest::newRow("bad summary") << QStringList{"--summary", "lang", "x"} << "lang";
+        QTest::newRow("bad summary depth") << QStringList{"--summary=folder=-1", "x"} << "folder=-1";
     }
     void usageErrors()
     {

@@ -32,7 +32,7 @@ QString S(const char *utf8)
 // as CSV (comma, double quotes, UTF-8, text cells quoted, so a text "007"
 // and a number 7 look different). Answers one CSV text per workbook, or
 // nothing when the program is not installed.
-std::optional<QStringList> readBack(const QStringList &workbooks, const QString &outDir)
+std::optional<QStringList> readBack(const QStringList &workbooks, const QString &outDir, int sheet = 1)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (program.isEmpty())
@@ -42,7 +42,8 @@ std::optional<QStringList> readBack(const QStringList &workbooks, const QString 
     QStringList arguments{QStringLiteral("--headless"),
                           QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
                           QStringLiteral("--convert-to"),
-                          QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true"),
+                          sheet == 1 ? QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true")
+                                     : QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true,true,true,false,false,%1").arg(sheet),
                           QStringLiteral("--outdir"),
                           outDir};
     arguments += workbooks;
@@ -50,7 +51,11 @@ std::optional<QStringList> readBack(const QStringList &workbooks, const QString 
     EXPECT_TRUE(process.waitForFinished(120000)) << "the spreadsheet program did not finish";
     QStringList csv;
     for (const QString &workbook : workbooks) {
-        QFile file(QDir(outDir).filePath(QFileInfo(workbook).completeBaseName() + QStringLiteral(".csv")));
+        // A sheet other than the first is written under its own name.
+        const QString base = QFileInfo(workbook).completeBaseName();
+        QFile file(QDir(outDir).filePath(base + QStringLiteral(".csv")));
+        if (!file.exists())
+            file.setFileName(QDir(outDir).filePath(base + QStringLiteral("-Summary.csv")));
         csv.append(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll())
                                                   : QStringLiteral("<no CSV: ") + QString::fromLocal8Bit(process.readAllStandardError()) + u'>');
     }
@@ -174,6 +179,37 @@ TEST(ResultsWorkbook, TheSpreadsheetProgramReadsTheSheetLayout)
                             "\"3 lines - /a\"\n"
                             "\n"
                             "\"5 lines - /c\"\n"));
+}
+
+// The second sheet: the summary's table with numbers as numbers, and a
+// chart drawn by the spreadsheet program itself.
+TEST(ResultsWorkbook, TheSummarySheetAndItsChart)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    brinmoor::summary::Summary summary;
+    summary.add(S("/t/a.cpp"), 30);
+    summary.add(S("/t/b.CPP"), 10);
+    summary.add(S("/t/README"), 10);
+    const SummarySheet sheet{brinmoor::summary::extensionRows(summary), summary.files(), summary.lines()};
+    const QString path = dir.filePath(S("with-summary.xlsx"));
+    EXPECT_EQ(writeResultsWorkbook(ResultRowsSource(S(" Results"), {{S("50 lines - /t"), true}}), path, {}, &sheet),
+              QList<Failure>{});
+
+    // Part names are stored uncompressed in the zip's headers.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.contains("xl/worksheets/sheet2.xml"));
+    EXPECT_TRUE(bytes.contains("xl/charts/chart1.xml"));
+
+    const auto csv = readBack({path}, dir.path(), 2);
+    if (!csv)
+        GTEST_SKIP() << "soffice is not installed (Debian package libreoffice-calc-nogui); cannot read the workbook back";
+    EXPECT_EQ(csv->at(0), S("\"Extension\",\"Files\",\"Lines\",\"Share\",\"Lines/File\"\n"
+                            "\"cpp\",2,40,80.0%,20.0\n"
+                            "\"(none)\",1,10,20.0%,10.0\n"
+                            "\"Total\",3,50,100.0%,16.7\n"));
 }
 
 TEST(ResultsWorkbook, AnEmptyListMakesNothing)
