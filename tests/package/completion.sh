@@ -64,6 +64,7 @@ expect "docs list notes.txt src"           brinmoor-count -s ""
 expect "notes.txt"                         brinmoor-count no
 expect "- docs list notes.txt src"         brinmoor-count --files-from ""
 expect "1"                                 brinmoor-count -j 1
+expect "folder folder="                    brinmoor-count --summary f
 
 # An option added to the program and forgotten here fails.
 for option in $("$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
