@@ -86,6 +86,23 @@ void appendUtf8(QByteArray &out, char32_t codePoint)
 
 } // namespace
 
+bool isWellFormedUtf8(QByteArrayView bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
+    for (qsizetype at = 0; at < bytes.size();) {
+        if (s[at] < 0x80) {
+            ++at;
+            continue;
+        }
+        char32_t codePoint;
+        const int length = wellFormedSequence(s + at, bytes.size() - at, codePoint);
+        if (length == 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
 QString pathFromNative(QByteArrayView bytes)
 {
     const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());

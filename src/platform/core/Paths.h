@@ -28,6 +28,10 @@ QByteArray nativePath(QStringView path);
 // pathFromNative()): it cannot be shown as text as the file system names it.
 bool hasEscapedBytes(QStringView path);
 
+// Whether bytes are well-formed UTF-8 throughout (no overlong forms, encoded
+// surrogates, values past U+10FFFF or sequences cut short).
+bool isWellFormedUtf8(QByteArrayView bytes);
+
 } // namespace brinmoor
 
 namespace brinmoor {

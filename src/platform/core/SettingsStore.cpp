@@ -1,11 +1,12 @@
 #include "SettingsStore.h"
 
+#include "Paths.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
 #include <QSettings>
-#include <QStringDecoder>
 #include <QStringList>
 
 #include <utility>
@@ -24,46 +25,6 @@ QString applicationName()
     return QStringLiteral("Brinmoor");
 }
 
-// Whether bytes are well-formed UTF-8 to their end: no stray or missing
-// continuation byte (a file cut inside a character included), no overlong
-// form, no surrogate, nothing past U+10FFFF.
-bool isUtf8(QByteArrayView bytes)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *const end = p + bytes.size();
-    while (p < end) {
-        const unsigned char lead = *p++;
-        if (lead < 0x80)
-            continue;
-        int more;
-        unsigned char low = 0x80, high = 0xBF;   // bounds of the first continuation byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            more = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            more = 2;
-            if (lead == 0xE0)
-                low = 0xA0;
-            else if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            more = 3;
-            if (lead == 0xF0)
-                low = 0x90;
-            else if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p < more || *p < low || *p > high)
-            return false;
-        for (int i = 1; i < more; ++i)
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-        p += more;
-    }
-    return true;
-}
-
 // Whether text has the form of a settings file: every line blank, a
 // comment, a [section] or a key=value (a line ending in a backslash goes on
 // in the next one), in UTF-8 without NUL bytes. QSettings itself passes
@@ -72,7 +33,7 @@ bool isUtf8(QByteArrayView bytes)
 // megabytes, and a decoded copy split into lines would take six times that.
 bool hasSettingsForm(QByteArrayView text)
 {
-    if (text.contains('\0') || !isUtf8(text))
+    if (text.contains('\0') || !isWellFormedUtf8(text))
         return false;
     bool continued = false;
     for (qsizetype start = 0; start <= text.size();) {
