@@ -5,6 +5,7 @@
 #include "SharedOptions.h"
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -102,6 +103,30 @@ public:
 
 private:
     std::chrono::milliseconds m_delay;
+    FixedOptions m_inner{CountOptions{}};
+};
+
+// Hands out options for the first `open` reads; later reads wait until
+// the run is cancelled, so a cancel lands at a known point of the run.
+class CancelGate final : public OptionsSource
+{
+public:
+    explicit CancelGate(int open)
+        : m_open(open)
+    {
+    }
+    std::shared_ptr<const PreparedOptions> current() const override { return m_inner.current(); }
+    std::shared_ptr<const PreparedOptions> currentUnless(const std::atomic<bool> *cancel) const override
+    {
+        if (m_calls.fetch_add(1) >= m_open)
+            for (int i = 0; i < 10000 && !(cancel && cancel->load()); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return m_inner.current();
+    }
+
+private:
+    const int m_open;
+    mutable std::atomic<int> m_calls{0};
     FixedOptions m_inner{CountOptions{}};
 };
 
@@ -342,6 +367,45 @@ private slots:
         QCOMPARE(rec.totals.size(), 1);
         QVERIFY2(rec.totals.first() > 2u << 20 && rec.totals.first() < 4u << 20,
                  qPrintable(QString::number(rec.totals.first())));
+    }
+
+    // Files too large to be read with a batch are read and closed one by
+    // one, also those a cancel skips: no descriptor outlives the run.
+    void largeFilesGiveTheirDescriptorsBack_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("to the end") << false;
+        QTest::newRow("cancelled") << true;
+    }
+    void largeFilesGiveTheirDescriptorsBack()
+    {
+#ifdef __linux__
+        QFETCH(bool, cancel);
+        // The cancel comes while the rest of the batch waits: after the
+        // small file's reads (one in a batch, two file by file), every read
+        // waits for it.
+        QStringList paths{write("small.txt", "x\n")};
+        for (int i = 0; i < 40; ++i)
+            paths << write(QStringLiteral("large%1.txt").arg(i), QByteArray("line\n").repeated(40000));
+        auto countRun = [&] {
+            auto gate = std::make_shared<CancelGate>(cancel ? 2 : INT_MAX);
+            CountRun run(paths, CountMode::Separate, gate);
+            run.setJobs(1);
+            Recorder rec;
+            rec.attach(run);
+            if (cancel)
+                connect(&run, &CountRun::fileCounted, &run, &CountRun::cancel);
+            QVERIFY(runToEnd(run));
+            QCOMPARE(rec.counted.size(), cancel ? 1 : int(paths.size()));
+        };
+        auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+        countRun();   // whatever a first run sets up for good
+        const auto before = openDescriptors();
+        countRun();
+        QCOMPARE(openDescriptors(), before);
+#else
+        QSKIP("needs /proc/self/fd");
+#endif
     }
 
     void sharedOptionsSwapSnapshots()
