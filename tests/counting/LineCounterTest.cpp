@@ -1,4 +1,6 @@
 #include "EngineTestSupport.h"
+#include "FileBatch.h"
+#include "kernels/Kernels.h"
 #include "PreparedOptions.h"
 #include "TestFiles.h"
 
@@ -187,6 +189,31 @@ TEST_P(EngineTest, OptionsChangeFromTheNextBlock)
     MemorySource growing("a\n" + QByteArray(97, 'y') + "\n" + longWord + "\nb\n", [] { return 100; });
     TestOptions longer(opts(false), 1, opts(false, {QString::fromLatin1(longWord)}));
     EXPECT_EQ(countSourceWith(growing, longer, {}, {GetParam(), 100, 0}).lines, 3u);
+}
+
+TEST_P(EngineTest, OptionsChangeInsideALine)
+{
+    // The line open when the options change must keep whether it holds
+    // anything but spaces, whichever path counted its start.
+    struct Case { const char *name; QByteArray text; int readSize; int blocksBefore; CountOptions first, later; std::uint64_t lines; };
+    // Reads of readSize bytes, one per block (the first block takes at
+    // least three bytes, for a byte-order mark).
+    const Case cases[] = {
+        {"non-blank start, blanks on", "abc\n  \n", 3, 1, opts(false), opts(true), 1},
+        {"a block of spaces continues it", "abc   \n", 3, 2, opts(false), opts(true), 1},
+        {"a blank line opened after a break", "x\n  \n", 3, 1, opts(false), opts(true), 1},
+        {"a blank line after a non-blank block", "abc\n  \n", 3, 2, opts(false), opts(true), 1},
+        {"only spaces since the start", "   \nx\n", 3, 1, opts(false), opts(true), 1},
+        {"from the word path", "\xC3\xA9 \n  \n", 3, 1, opts(false, {"zz"}), opts(true), 1},
+        {"blank line from the word path", "zz\n \n\n", 4, 1, opts(false, {"qq"}), opts(true), 1},
+    };
+    for (const Case &c : cases) {
+        const int readSize = c.readSize;
+        MemorySource source(c.text, [=] { return readSize; });
+        TestOptions options(c.first, c.blocksBefore, c.later);
+        const FileCount result = countSourceWith(source, options, {}, {GetParam(), 64, 0});
+        EXPECT_EQ(result.lines, c.lines) << c.name;
+    }
 }
 
 TEST_P(EngineTest, SimpleCaseFolding)
@@ -597,6 +624,40 @@ TEST_F(EngineFileTest, CancelStopsAndProgressGrows)
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(endless.m_reads, 2);
     EXPECT_EQ(reached.load(), 2000u);
+}
+
+TEST_F(EngineFileTest, BatchReaderKeepsToItsArena)
+{
+    // More than the arena holds: what does not fit is left open for the
+    // caller, never read past the arena's end.
+    const std::unique_ptr<FileBatchReader> reader = FileBatchReader::create(16 * 1024);
+    if (!reader)
+        GTEST_SKIP() << "no batched reads on this system";
+    std::vector<QByteArray> contents;
+    std::vector<BatchFile> files;
+    for (int i = 0; i < 12; ++i) {
+        contents.push_back(QByteArray(5000, char('a' + i)) + "\n");
+        files.push_back(BatchFile{QFile::encodeName(write(QStringLiteral("f%1").arg(i), contents.back()))});
+    }
+    ASSERT_TRUE(reader->load(files));
+    std::size_t arenaUsed = 0;
+    int read = 0;
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        BatchFile &file = files[k];
+        EXPECT_EQ(file.error, 0);
+        if (file.data) {
+            ++read;
+            arenaUsed += kernels::kLookBehind + contents[k].size() + 64;
+            EXPECT_TRUE(QByteArray(reinterpret_cast<const char *>(file.data), file.got) == contents[k]) << k;
+            EXPECT_EQ(file.fd, -1) << k;
+        } else {
+            EXPECT_GE(file.fd, 0) << k;
+        }
+        if (file.fd >= 0)
+            ::close(file.fd);
+    }
+    EXPECT_GE(read, 1);
+    EXPECT_LE(arenaUsed, 16u * 1024);
 }
 
 } // namespace
