@@ -111,7 +111,9 @@ private slots:
             QVERIFY(edit->hasFocus());
             edit->setText(typed);
             // A box of the dialog's own ("File not found") would be left open.
-            QTimer::singleShot(200, [&] {
+            // The dialog owns the timer, so it cannot fire into this test's
+            // locals after the dialog has gone.
+            QTimer::singleShot(200, dialog, [&shownBoxes, dialog] {
                 if (QWidget *box = QApplication::activeModalWidget(); box && box != dialog) {
                     shownBoxes.append(box->windowTitle());
                     box->close();
