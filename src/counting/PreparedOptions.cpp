@@ -3,6 +3,7 @@
 #include "kernels/Kernels.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 namespace brinmoor::counting {
@@ -26,11 +27,12 @@ bool isAscii(std::u16string_view word)
 
 // The words folded (simple case folding, one character to one) and laid end
 // to end, sorted without duplicates: sorting keeps this O(n log n) however
-// many rows the list holds.
+// many rows the list holds. The rows are let go once folded: a list handed
+// over whole (the console's) is freed there, before the matcher is built.
 class FoldedWords
 {
 public:
-    FoldedWords(const QStringList &rows, bool trim)
+    FoldedWords(QStringList rows, bool trim)
     {
         // Folding keeps every character's length, so the units fit exactly:
         // a buffer grown by doubling could take twice a huge list's size.
@@ -47,6 +49,7 @@ public:
             starts.push_back(m_units.size());
             fold(word);
         }
+        rows = QStringList();
         starts.push_back(m_units.size());
         m_words.reserve(starts.size() - 1);
         for (std::size_t i = 0; i + 1 < starts.size(); ++i)
@@ -83,10 +86,15 @@ private:
 } // namespace
 
 PreparedOptions::PreparedOptions(const CountOptions &options)
+    : PreparedOptions(CountOptions(options))
+{
+}
+
+PreparedOptions::PreparedOptions(CountOptions &&options)
     : m_excludeBlank(options.excludeBlank)
 {
-    const FoldedWords folded(options.excludeWords, options.trimWordSpaces);
-    const std::vector<std::u16string_view> &words = folded.words();
+    std::optional<FoldedWords> folded(std::in_place, std::move(options.excludeWords), options.trimWordSpaces);
+    const std::vector<std::u16string_view> &words = folded->words();
     m_wordCount = words.size();
     std::size_t asciiWords = 0;
     for (std::u16string_view word : words) {
@@ -103,7 +111,7 @@ PreparedOptions::PreparedOptions(const CountOptions &options)
                 m_asciiNeedles.push_back({std::string(word.begin(), word.end())});
     }
     if (!words.empty())
-        m_automaton = WordAutomaton(words);
+        m_automaton = WordAutomaton(words, WordAutomaton::kDenseBudget, [&folded] { folded.reset(); });
 }
 
 std::shared_ptr<const PreparedOptions> prepareOptions(const CountOptions &options)

@@ -27,6 +27,8 @@ public:
     static constexpr std::size_t kMaxNeedles = 8;
 
     PreparedOptions(const CountOptions &options);
+    // The same, letting go of the words as soon as they are folded.
+    explicit PreparedOptions(CountOptions &&options);
 
     bool excludeBlank() const { return m_excludeBlank; }
     // Words trimmed of U+0020 (if asked), case-folded, without empty rows, duplicates

@@ -1,5 +1,7 @@
 #include "SharedOptions.h"
 
+#include "PreparedOptions.h"
+
 #include <chrono>
 #include <exception>
 
@@ -98,8 +100,8 @@ std::shared_ptr<const PreparedOptions> SharedOptions::currentUnless(const std::a
     throw OptionsUnavailable(failure);
 }
 
-FixedOptions::FixedOptions(const CountOptions &options)
-    : m_prepared(prepareOptions(options))
+FixedOptions::FixedOptions(CountOptions options)
+    : m_prepared(std::make_shared<const PreparedOptions>(std::move(options)))
 {
 }
 

@@ -44,7 +44,9 @@ private:
 class FixedOptions final : public OptionsSource
 {
 public:
-    explicit FixedOptions(const CountOptions &options);
+    // Takes the options over: their words are freed once prepared (a
+    // long list would otherwise be held twice for the whole run).
+    explicit FixedOptions(CountOptions options);
     std::shared_ptr<const PreparedOptions> current() const override;
 
 private:

@@ -44,7 +44,8 @@ WordAutomaton::WordAutomaton()
 
 // Dense rows take at most kDenseBudget entries: ten thousand everyday words
 // fit whole; a larger or longer set keeps its deeper states sparse.
-WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words, std::size_t denseEntries)
+WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words, std::size_t denseEntries,
+                             const std::function<void()> &wordsRead)
     : m_unitClass(0x10000, 0)
 {
     // Classes in increasing unit order, so that words sorted by unit give
@@ -130,6 +131,10 @@ WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words, std:
         m_branchStart.push_back(static_cast<std::uint32_t>(m_branchChild.size()));
         m_branch.finishRanks();
     }
+    // The trie holds everything the rest needs of the words.
+    classOf = std::vector<std::uint16_t>();
+    if (wordsRead)
+        wordsRead();
 
     // Fallbacks level by level (each is shallower than its state, so done
     // by then), kept in full only while building.
@@ -204,30 +209,38 @@ WordAutomaton::WordAutomaton(const std::vector<std::u16string_view> &words, std:
                 m_hasFail.set(s.state);
         }
     }
-    below = {};
-    level = {};
+    below = std::vector<Step>();
+    level = std::vector<std::uint32_t>();
     m_match.finishRanks();
     m_isDense.finishRanks();
     m_hasFail.finishRanks();
+
+    // The fallbacks kept for good, and those of the dense states for their
+    // rows below; then the full list goes before the rows are made, the
+    // largest table of the build.
+    m_storedFail.reserve(m_hasFail.rank(count - 1) + 1);
+    const std::vector<std::uint64_t> &keptBits = m_hasFail.words();
+    for (std::size_t w = 0; w < keptBits.size(); ++w)
+        for (std::uint64_t bits = keptBits[w]; bits; bits &= bits - 1)
+            m_storedFail.push_back(fail[w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))]);
+    std::vector<std::uint32_t> denseFail(denseOrder.size());
+    for (std::size_t k = 0; k < denseOrder.size(); ++k)
+        denseFail[k] = fail[denseOrder[k]];
+    fail = std::vector<std::uint32_t>();
 
     // Dense rows: a row starts as its fallback's (which is shallower, so
     // done already) and takes its own children.
     m_denseStates = static_cast<std::uint32_t>(denseOrder.size());
     m_denseId.assign(m_denseStates, 0);
     m_dense.assign(std::size_t{m_denseStates} * m_classes, kRoot);
-    for (const std::uint32_t state : denseOrder) {
+    for (std::size_t k = 0; k < denseOrder.size(); ++k) {
+        const std::uint32_t state = denseOrder[k];
         m_denseId[denseRow(state)] = state;
         State *row = m_dense.data() + std::size_t{denseRow(state)} * m_classes;
         if (state > 0)
-            std::copy_n(m_dense.data() + std::size_t{denseRow(fail[state])} * m_classes, m_classes, row);
+            std::copy_n(m_dense.data() + std::size_t{denseRow(denseFail[k])} * m_classes, m_classes, row);
         forEachChild(state, [&](std::uint32_t c) { row[m_label[c]] = encode(c); });
     }
-
-    m_storedFail.reserve(m_hasFail.rank(count - 1) + 1);
-    const std::vector<std::uint64_t> &keptBits = m_hasFail.words();
-    for (std::size_t w = 0; w < keptBits.size(); ++w)
-        for (std::uint64_t bits = keptBits[w]; bits; bits &= bits - 1)
-            m_storedFail.push_back(fail[w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))]);
 }
 
 std::uint32_t WordAutomaton::child(std::uint32_t id, std::uint16_t label) const

@@ -3,6 +3,7 @@
 #include <QChar>
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -42,10 +43,13 @@ public:
     WordAutomaton();
     // words: folded, sorted, without duplicates, none empty or holding CR or LF.
     // denseEntries bounds the dense rows (tests make it small to reach the
-    // sparse states with few words). Throws std::length_error past two
-    // thousand million states.
+    // sparse states with few words). wordsRead, if given, is called as soon
+    // as the words are no longer read, before the build's larger tables are
+    // made: a caller that frees them there keeps them out of the build's
+    // peak. Throws std::length_error past two thousand million states.
     static constexpr std::size_t kDenseBudget = std::size_t{1} << 22;   // 16 MiB
-    explicit WordAutomaton(const std::vector<std::u16string_view> &words, std::size_t denseEntries = kDenseBudget);
+    explicit WordAutomaton(const std::vector<std::u16string_view> &words, std::size_t denseEntries = kDenseBudget,
+                           const std::function<void()> &wordsRead = {});
 
     std::uint16_t unitClass(char16_t unit) const { return m_unitClass[unit]; }
     // Classes of bytes on the byte path: ASCII folded, every byte >= 0x80
