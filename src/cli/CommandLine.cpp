@@ -5,6 +5,8 @@
 #include <QCommandLineParser>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace brinmoor::cli {
 
 namespace {
@@ -16,23 +18,84 @@ constexpr int MaxJobs = 1024;
 // A word is text, not a path: its bytes are read as a file's text is read,
 // so that it matches what the count sees. Bytes that are not UTF-8 become
 // U+FFFD, as they do in a file, and a leading byte-order mark is kept: it is
-// part of the word, not a sign of its encoding.
-QStringList wordsAsText(const QStringList &arguments)
+// part of the word, not a sign of its encoding. An ASCII word reads as it
+// stands and is kept as it is, not copied.
+QStringList wordsAsText(QStringList words)
 {
-    QStringList words;
-    words.reserve(arguments.size());
-    for (const QString &argument : arguments) {
+    for (QString &word : words) {
+        if (std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+            continue;
         QStringDecoder decoder(QStringConverter::Utf8,
                                QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
-        words << decoder.decode(nativePath(argument));
+        word = decoder.decode(nativePath(word));
     }
+    return words;
+}
+
+// Takes the exclusion words out of the arguments before QCommandLineParser
+// sees them: it keeps a copy of every option name and value it meets, so a
+// few hundred thousand -x WORD arguments were held three times over. Only
+// the forms whose reading is certain are taken, in the parser's own terms
+// (-x WORD, -xWORD, -x=WORD, --exclude WORD, --exclude=WORD), and only while
+// everything before them is known to take no value from the next argument;
+// the first argument that is not leaves it and all after it to the parser.
+// Each argument taken is freed at once.
+QStringList takeWords(QStringList &arguments)
+{
+    const auto isFlags = [](const QString &a) {
+        if (a == QLatin1String("--separate") || a == QLatin1String("--exclude-blank") || a == QLatin1String("--null")
+            || a == QLatin1String("--help") || a == QLatin1String("--version"))
+            return true;
+        return a.size() > 1 && !a.startsWith(QLatin1String("--"))
+            && std::all_of(a.cbegin() + 1, a.cend(), [](QChar c) { return QStringView(u"sb0h").contains(c); });
+    };
+    const auto takesNext = [](const QString &a) {
+        for (const char *name : {"-e", "-j", "--ext", "--jobs", "--files-from", "--format", "--summary"})
+            if (a == QLatin1String(name))
+                return true;
+        return false;
+    };
+    QStringList words;
+    words.reserve(arguments.size() - 1);   // no more than the arguments: never grown by copying
+    qsizetype kept = 1;   // the program's name stays first
+    qsizetype at = 1;
+    for (; at < arguments.size(); ++at) {
+        QString &a = arguments[at];
+        if (a == QLatin1String("-x") || a == QLatin1String("--exclude")) {
+            if (at + 1 == arguments.size())
+                break;   // the parser tells that the value is missing
+            a = QString();
+            words << std::move(arguments[++at]);
+        } else if (a.startsWith(QLatin1String("-x"))) {
+            words << a.mid(a.at(2) == u'=' ? 3 : 2);
+            a = QString();
+        } else if (a.startsWith(QLatin1String("--exclude="))) {
+            words << a.mid(10);
+            a = QString();
+        } else if (a == QLatin1String("--")) {
+            break;
+        } else if (takesNext(a) && at + 1 < arguments.size()) {
+            arguments[kept++] = std::move(a);
+            arguments[kept++] = std::move(arguments[++at]);
+        } else if (!a.startsWith(u'-') || a.size() == 1 || isFlags(a)) {
+            arguments[kept++] = std::move(a);
+        } else {
+            break;
+        }
+    }
+    for (; at < arguments.size(); ++at)
+        arguments[kept++] = std::move(arguments[at]);
+    arguments.resize(kept);
+    arguments.squeeze();
     return words;
 }
 
 } // namespace
 
-ParsedCommandLine parseCommandLine(const QStringList &arguments)
+ParsedCommandLine parseCommandLine(QStringList arguments)
 {
+    QStringList words = arguments.isEmpty() ? QStringList() : takeWords(arguments);
+
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Counts the lines of text files. A folder adds every file below it, level by level."));
@@ -99,7 +162,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     CountCommand &c = result.command;
     c.separate = parser.isSet(separate);
     c.options.excludeBlank = parser.isSet(blank);
-    c.options.excludeWords = wordsAsText(parser.values(exclude));
+    words += parser.values(exclude);
+    c.options.excludeWords = wordsAsText(std::move(words));
     c.options.trimWordSpaces = false;
     c.filesFrom = parser.values(filesFrom);
     c.nullSeparated = parser.isSet(null);

@@ -42,7 +42,8 @@ struct ParsedCommandLine
 };
 
 // arguments as pathFromNative() makes them of the argument bytes, program
-// name first.
-ParsedCommandLine parseCommandLine(const QStringList &arguments);
+// name first. Taken over: a caller that moves them in has them freed as
+// they are read.
+ParsedCommandLine parseCommandLine(QStringList arguments);
 
 } // namespace brinmoor::cli

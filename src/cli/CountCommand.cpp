@@ -435,7 +435,7 @@ private:
 
 } // namespace
 
-int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODevice &in)
+int runCount(CountCommand command, QIODevice &out, QIODevice &err, QIODevice &in)
 {
     ErrorOutput errors(err);
 
@@ -444,7 +444,7 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
     const bool text = command.format == OutputFormat::Text;
     const auto mode = text && command.separate ? counting::CountMode::Separate : counting::CountMode::OneTotal;
     counting::CountRun run(std::make_unique<CommandPaths>(command, in), mode,
-                           std::make_shared<counting::FixedOptions>(command.options));
+                           std::make_shared<counting::FixedOptions>(std::move(command.options)));
     run.setJobs(command.jobs);
 
     const auto writer = command.summary ? makeSummaryWriter(command, out) : makeResultWriter(command.format, out);
@@ -525,9 +525,9 @@ int runCount(const CountCommand &command, QIODevice &out, QIODevice &err, QIODev
     return errors.failed() || cannotWrite ? ExitFailures : ExitOk;
 }
 
-int runCommandLine(const QStringList &arguments, QIODevice &out, QIODevice &err, QIODevice &in)
+int runCommandLine(QStringList arguments, QIODevice &out, QIODevice &err, QIODevice &in)
 {
-    const ParsedCommandLine parsed = parseCommandLine(arguments);
+    ParsedCommandLine parsed = parseCommandLine(std::move(arguments));
     switch (parsed.action) {
     case ParsedCommandLine::Action::Help:
     case ParsedCommandLine::Action::Version: {
@@ -548,7 +548,7 @@ int runCommandLine(const QStringList &arguments, QIODevice &out, QIODevice &err,
     case ParsedCommandLine::Action::Count:
         break;
     }
-    return runCount(parsed.command, out, err, in);
+    return runCount(std::move(parsed.command), out, err, in);
 }
 
 } // namespace brinmoor::cli

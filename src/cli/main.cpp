@@ -36,5 +36,5 @@ int main(int argc, char *argv[])
     QFile err, in;
     err.open(2, QIODevice::WriteOnly | QIODevice::Unbuffered);
     in.open(0, QIODevice::ReadOnly);
-    return brinmoor::cli::runCommandLine(arguments, out, err, in);
+    return brinmoor::cli::runCommandLine(std::move(arguments), out, err, in);
 }

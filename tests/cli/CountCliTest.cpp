@@ -655,6 +655,47 @@ private slots:
                  r.err.constData());
     }
 
+    // The words are taken out of the arguments before the option parser
+    // sees them (it would hold each one twice more): only where the parser
+    // would read a word too, in the same order, and never a path or another
+    // option's value.
+    void wordsReadAsTheParserReadsThem_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("every form") << QStringList{"-xa", "-x", "b", "-x=c", "--exclude", "d", "--exclude=e", "p"}
+                                    << QStringList{"a", "b", "c", "d", "e"} << QStringList{"p"} << "";
+        QTest::newRow("flags and values between")
+            << QStringList{"-sb", "-xa", "--separate", "-j", "2", "p", "--format=json", "-xb", "-0", "--files-from", "-"}
+            << QStringList{"a", "b"} << QStringList{"p"} << "";
+        QTest::newRow("another option's value") << QStringList{"-e", "-xa", "--ext", "-x", "p"} << QStringList{}
+                                                << QStringList{"p"} << "-x";
+        QTest::newRow("words that look like options")
+            << QStringList{"-x", "--", "--exclude", "-s", "-x", "-xb", "p"} << QStringList{"--", "-s", "-xb"}
+            << QStringList{"p"} << "";
+        QTest::newRow("paths after --") << QStringList{"-xa", "--", "-xb", "--exclude=c"} << QStringList{"a"}
+                                        << QStringList{"-xb", "--exclude=c"} << "";
+        QTest::newRow("left to the parser, order kept")
+            << QStringList{"-xa", "-sxb", "-xc", "-etxt", "-x", "d", "p"} << QStringList{"a", "b", "c", "d"}
+            << QStringList{"p"} << "txt";
+        QTest::newRow("empty and standard input") << QStringList{"-x=", "--exclude=", "-", "-xa"}
+                                                  << QStringList{"", "", "a"} << QStringList{"-"} << "";
+    }
+    void wordsReadAsTheParserReadsThem()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, words);
+        QFETCH(QStringList, paths);
+        QFETCH(QString, extension);
+        const auto parsed = brinmoor::cli::parseCommandLine(QStringList{QStringLiteral("brinmoor-count")} + arguments);
+        QCOMPARE(parsed.action, brinmoor::cli::ParsedCommandLine::Action::Count);
+        QCOMPARE(parsed.command.options.excludeWords, words);
+        QCOMPARE(parsed.command.paths, paths);
+        QCOMPARE(parsed.command.extension, extension);
+    }
+
     void helpAndVersion()
     {
         Result r = runProgram({QStringLiteral("--help")});
