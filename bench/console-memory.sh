@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Peak memory of brinmoor-count on inputs that once grew without bound: a
 # list of long missing paths, an endless list of missing paths, one folder of
-# many files with long names and one of many sub-folders, each with
-# `/usr/bin/time -f %M`. With BEFORE (another build's brinmoor-count), both
-# programs run side by side on the same inputs and the ratio is given.
+# many files with long names, one of many sub-folders, and 240,000 exclusion
+# words on the command line, each with `/usr/bin/time -f %M`. With BEFORE
+# (another build's brinmoor-count), both programs run side by side on the
+# same inputs and the ratio is given.
 # Usage: bench/console-memory.sh BUILD_DIR [RESULTS_FILE] [BEFORE_PROGRAM]
 # Never run in CI. Makes its inputs under bench/data/console-memory (about
-# 120 MB of list and 300,000 entries; made once).
+# 120 MB of list, 300,000 entries and two lists of 240,000 words; made once).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 build="$(cd "${1:?usage: console-memory.sh BUILD_DIR [RESULTS_FILE] [BEFORE_PROGRAM]}" && pwd)"
@@ -44,6 +45,35 @@ for folder, n, make in (("files-200k", 200000, "file"), ("folders-100k", 100000,
             name += "d" * (200 - len(name))
             os.makedirs(os.path.join(d, name), exist_ok=True)
     open(d + ".done", "w").close()
+# 240,000 words of 12 lower-case letters: random, and built on 3,000 stems
+# of 4 to 8 letters (words that share prefixes, as names in one code base
+# do); a small tree of 20 files of 1,000 lines to count with them.
+import random
+rng = random.Random(12)
+letters = "abcdefghijklmnopqrstuvwxyz"
+def pick(n):
+    return "".join(rng.choice(letters) for _ in range(n))
+stems = [pick(rng.randint(4, 8)) for _ in range(3000)]
+def on_stem():
+    stem = rng.choice(stems)
+    return stem + pick(12 - len(stem))
+for name, make in (("words-random-12.txt", lambda: pick(12)), ("words-prefix-12.txt", on_stem)):
+    path = os.path.join(base, name)
+    if os.path.exists(path):
+        continue
+    words = set()
+    while len(words) < 240000:
+        words.add(make())
+    with open(path + ".tmp", "w") as f:
+        f.write("\n".join(sorted(words)) + "\n")
+    os.rename(path + ".tmp", path)
+tree = os.path.join(base, "small-tree")
+if not os.path.exists(tree + ".done"):
+    os.makedirs(tree, exist_ok=True)
+    for i in range(20):
+        with open(os.path.join(tree, "f%02d.txt" % i), "w") as f:
+            f.write("".join("line %d of file %d\n" % (n, i) for n in range(1000)))
+    open(tree + ".done", "w").close()
 PY
 
 # Peak resident KiB of PROGRAM with ARGS, its output discarded. The endless
@@ -55,6 +85,14 @@ peak_kib() {  # PROGRAM ARGS...
 peak_endless_kib() {  # PROGRAM
   # timeout's signal ends the program; time still reports its peak.
   bash -c "yes /nonexistent/p | timeout -s INT 10 /usr/bin/time -f %M -o '$data/time.out' '$1' --format json --files-from - >/dev/null 2>&1" || true
+  tail -1 "$data/time.out"
+}
+# The words as -xWORD arguments: 240,000 of them take 5.5 MB of argument
+# space, past the usual limit (a quarter of the stack limit), and the
+# compact form is the only one that fits at all. The shell's own copy of
+# the list is not measured: time runs the program as a child of its own.
+peak_words_kib() {  # PROGRAM WORDS
+  bash -c "ulimit -s unlimited && exec /usr/bin/time -f %M -o '$data/time.out' '$1' \$(sed 's/^/-x/' '$2') '$data/small-tree' >/dev/null 2>&1" || true
   tail -1 "$data/time.out"
 }
 mib() { python3 -c 'import sys; print(f"{int(sys.argv[1]) / 1024:.1f}")' "$1"; }
@@ -90,6 +128,19 @@ if [ -n "$before" ]; then
 else
   rows+="| \`yes /nonexistent/p\` for 10 s, JSON | \`yes /nonexistent/p \\| brinmoor-count --format json --files-from -\` | | $(mib "$after_kib") | |"$'\n'
 fi
+
+for w in random prefix; do
+  desc="240,000 random words of 12 letters"
+  [ "$w" = prefix ] && desc="240,000 words of 12 letters on 3,000 stems"
+  after_kib=$(peak_words_kib "$count" "$data/words-$w-12.txt")
+  cmd="\`brinmoor-count \$(sed 's/^/-x/' DATA/words-$w-12.txt) DATA/small-tree\`"
+  if [ -n "$before" ]; then
+    before_kib=$(peak_words_kib "$before" "$data/words-$w-12.txt")
+    rows+="| $desc | $cmd | $(mib "$before_kib") | $(mib "$after_kib") | $(ratio "$after_kib" "$before_kib") |"$'\n'
+  else
+    rows+="| $desc | $cmd | | $(mib "$after_kib") | |"$'\n'
+  fi
+done
 
 before_text="${before:+\`$before\`}"
 before_text="${before_text:-not measured}"
