@@ -1,6 +1,6 @@
-#include "ErrorReport.h"
 #include "FolderWalk.h"
 #include "NaturalOrder.h"
+#include "PathFailure.h"
 #include "Paths.h"
 
 #include <QDir>
@@ -32,11 +32,16 @@ namespace {
 using namespace brinmoor;
 using namespace brinmoor::filelist;
 
-class RecordingSink : public FailureSink
+// What the walk reports of the folders it cannot list.
+struct RecordingSink
 {
-public:
-    void report(const Failure &failure) override { failures.push_back(failure); }
-    std::vector<Failure> failures;
+    explicit RecordingSink(WalkOptions &options)
+    {
+        options.folderFailed = [this](const QString &folder, const QString &reason) {
+            failures.push_back({folder, reason});
+        };
+    }
+    std::vector<PathFailure> failures;
 };
 
 // A folder opener that refuses one folder with error and opens the rest.
@@ -256,8 +261,7 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
 
     WalkOptions options;
     options.openFolder = refusing(shut, EACCES);
-    RecordingSink sink;
-    options.failures = &sink;
+    RecordingSink sink(options);
     QStringList found;
     walkFolder(m_dir.path(), options, [&](const QStringList &batch) { found += batch; });
     found.sort();
@@ -291,7 +295,7 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
         sink.failures.clear();
         walkFolder(start, options, [](const QStringList &) {});
         ASSERT_EQ(sink.failures.size(), 1u);
-        EXPECT_EQ(sink.failures[0].description, at("shut") + ": Permission denied");
+        EXPECT_EQ(sink.failures[0], (PathFailure{at("shut"), "Permission denied"}));
     }
 
     // The same with the real permission, where it is enforced (not as root).
@@ -371,8 +375,7 @@ TEST_F(FolderWalkTest, AFolderRemovedBeforeItIsListedDropsOutSilently)
     files({"one/f.txt", "two/f.txt"});
     WalkOptions options;
     options.batchSize = 1;
-    RecordingSink sink;
-    options.failures = &sink;
+    RecordingSink sink(options);
     QStringList found;
     walkFolder(m_dir.path(), options, [&](const QStringList &batch) {
         found += batch;
@@ -392,15 +395,12 @@ TEST_F(FolderWalkTest, OtherListingFailuresAreReportedAndTheWalkGoesOn)
     const std::string busy = raw("busy");
     WalkOptions options;
     options.openFolder = refusing(busy, EMFILE);
-    RecordingSink sink;
-    options.failures = &sink;
+    RecordingSink sink(options);
     QStringList found;
     walkFolder(m_dir.path(), options, [&](const QStringList &batch) { found += batch; });
     EXPECT_EQ(found, QStringList{at("fine/f.txt")});
     ASSERT_EQ(sink.failures.size(), 1u);
-    EXPECT_TRUE(sink.failures[0].description.startsWith(at("busy") + ": ")) << sink.failures[0].description.toStdString();
-    EXPECT_EQ(sink.failures[0].location, QString::fromLatin1(location::GetSubDirectories2016));
-    EXPECT_EQ(sink.failures[0].step, 112);
+    EXPECT_EQ(sink.failures[0], (PathFailure{at("busy"), "Too many open files"}));
 }
 
 TEST_F(FolderWalkTest, SymbolicLinkCycleEndsAndWalksEachFolderOnce)
