@@ -1,3 +1,4 @@
+#include "FolderFeed.h"
 #include "FolderWalk.h"
 #include "NaturalOrder.h"
 #include "PathFailure.h"
@@ -9,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <dirent.h>
@@ -432,6 +436,34 @@ TEST_F(FolderWalkTest, JoinsPathsWithOneSeparator)
     QStringList found;
     walkFolder("/", options, [&](const QStringList &batch) { found += batch; });
     EXPECT_EQ(found, QStringList{"/x.txt"});
+}
+
+// The feed's room bounds the memory of a count over any tree: with nobody
+// taking, the walk stops a few folders in, and what it hands over later
+// keeps the walk's order.
+TEST_F(FolderWalkTest, AFeedWalksAheadOnlyAsFarAsItsRoom)
+{
+    for (int i = 0; i < 40; ++i) {
+        const std::string folder = QStringLiteral("d%1").arg(i).toStdString();
+        folders({folder});
+        files({folder + "/f.txt"});
+    }
+    std::atomic<int> opened{0};
+    WalkOptions options;
+    options.openFolder = [&opened](const char *path) {
+        ++opened;
+        return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    };
+    FolderFeed feed({{m_dir.path()}}, options, FeedLimits{2, 4, {}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Two batches queued, one in the making: the start and six folders.
+    EXPECT_LE(opened.load(), 8);
+    QStringList taken;
+    FeedEntry entry;
+    while (feed.next(entry))
+        taken.append(entry.path);
+    EXPECT_EQ(taken, walkFolder(m_dir.path()));
+    EXPECT_EQ(opened.load(), 41);
 }
 
 TEST_F(FolderWalkTest, DeliversBatchesInOrderAndStopsOnCancel)
