@@ -1,43 +1,17 @@
 #include "FailureReports.h"
 
+#include <iterator>
+
 namespace brinmoor::app {
 
 namespace {
 
-using exports::ExportStage;
-
-int textFileStep(ExportStage stage)
-{
-    switch (stage) {
-    case ExportStage::Create:
-        return 106;
-    case ExportStage::Header:
-        return 108;
-    case ExportStage::Rows:
-    case ExportStage::Summary:   // the text has none
-        return 112;
-    case ExportStage::Close:
-        break;
-    }
-    return 116;
-}
-
-int workbookStep(ExportStage stage)
-{
-    switch (stage) {
-    case ExportStage::Create:
-        return 110;
-    case ExportStage::Header:
-        return 114;
-    case ExportStage::Rows:
-        return 118;
-    case ExportStage::Summary:
-        return 120;
-    case ExportStage::Close:
-        break;
-    }
-    return 122;
-}
+// The "at line" step of each export stage, in ExportStage's order. The text
+// file has no summary sheet.
+constexpr int TextFileSteps[] = {106, 108, 112, 112, 116};
+constexpr int WorkbookSteps[] = {110, 114, 118, 120, 122};
+static_assert(std::size(TextFileSteps) == std::size_t(exports::ExportStage::Close) + 1);
+static_assert(std::size(WorkbookSteps) == std::size_t(exports::ExportStage::Close) + 1);
 
 } // namespace
 
@@ -57,7 +31,7 @@ std::optional<Failure> textFileReport(const std::optional<exports::ExportFailure
 {
     if (!failure)
         return std::nullopt;
-    return failureReport(failure->failure, location::SaveListviewProperlySpaced, textFileStep(failure->stage));
+    return failureReport(failure->failure, location::SaveListviewProperlySpaced, TextFileSteps[int(failure->stage)]);
 }
 
 QList<Failure> workbookReports(const QList<exports::ExportFailure> &failures)
@@ -65,7 +39,7 @@ QList<Failure> workbookReports(const QList<exports::ExportFailure> &failures)
     QList<Failure> reports;
     reports.reserve(failures.size());
     for (const exports::ExportFailure &failure : failures)
-        reports.append(failureReport(failure.failure, location::SaveExcelFile, workbookStep(failure.stage)));
+        reports.append(failureReport(failure.failure, location::SaveExcelFile, WorkbookSteps[int(failure.stage)]));
     return reports;
 }
 
