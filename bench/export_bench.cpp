@@ -42,7 +42,7 @@ void BM_TextFile(benchmark::State &state)
     for (auto _ : state) {
         const auto failure = SaveListviewProperlySpaced(rows, path, [&](int, const QString &) { ++updates; });
         if (failure)
-            state.SkipWithError(failure->description.toStdString().c_str());
+            state.SkipWithError(failure->failure.reason.toStdString().c_str());
     }
     state.counters["bytes"] = double(QFileInfo(path).size());
     state.counters["progress_updates_per_run"] = double(updates) / double(state.iterations());
@@ -68,7 +68,7 @@ void BM_Workbook(benchmark::State &state)
     for (auto _ : state) {
         const WorkbookFile made = createResultsWorkbook(rows);
         if (!made.failures.isEmpty())
-            state.SkipWithError(made.failures.first().description.toStdString().c_str());
+            state.SkipWithError(made.failures.first().failure.reason.toStdString().c_str());
         state.PauseTiming();
         state.counters["bytes"] = double(QFileInfo(made.path).size());
         QDir(QFileInfo(made.path).absolutePath()).removeRecursively();

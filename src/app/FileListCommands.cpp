@@ -2,6 +2,7 @@
 
 #include "BusyState.h"
 #include "ErrorReporter.h"
+#include "FailureReports.h"
 #include "MainWindow.h"
 #include "Procedure.h"
 
@@ -21,6 +22,19 @@
 
 namespace brinmoor::app {
 
+namespace {
+
+// The folders a scan could not list, each in the window's report form.
+void reportFolderFailures(filelist::FolderScanJob *job, std::shared_ptr<ErrorReporter::Gathering> failures)
+{
+    QObject::connect(job, &filelist::FolderScanJob::folderFailed, job,
+                     [failures = std::move(failures)](const QString &folder, const QString &reason) {
+                         failures->report(folderFailureReport(folder, reason));
+                     });
+}
+
+} // namespace
+
 FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &view,
                                    filelist::FileListDialogs *fileDialogs,
                                    std::function<void(const QUrl &)> openUrl)
@@ -37,7 +51,6 @@ FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &v
 
     BusyState *busy = &window.busy();
     m_view.setBusyCheck([busy] { return busy->isBusy(); });
-    m_view.setFailureSink(&window.errorReporter());
     m_view.setDragCursor(filelist::FileListView::dragCursorFrom(m_window.besideProgram("drag.ico")));
     // Over the list the pointer is the default one, whatever a button showed
     // before; the busy pointer overrides it while it shows.
@@ -48,8 +61,8 @@ FileListCommands::FileListCommands(MainWindow &window, filelist::FileListView &v
     connect(&m_view, &filelist::FileListView::dropWalkStarting, this, [this](filelist::FolderScanJob *job) {
         std::shared_ptr<ErrorReporter::Gathering> failures = m_window.errorReporter().gather(
             [](int more) { return QStringLiteral("%1 more failures while adding the dropped files.").arg(more); },
-            location::GetSubDirectories2016, filelist::StepLookUpFolder);
-        job->setFailureSink(failures.get());
+            location::GetSubDirectories2016, StepLookUpFolder);
+        reportFolderFailures(job, failures);
         // Released when the walk ends, or with the connection when the walk
         // is deleted unfinished (the window closing).
         auto busy = std::make_shared<BusyState::Lease>(m_window.busy().acquire());
@@ -114,13 +127,15 @@ filelist::FolderScanJob *FileListCommands::addAllFilesInFolder()
             this,
         });
     });
-    if (job)
+    if (job) {
+        reportFolderFailures(job, failures);
         connect(job, &filelist::FolderScanJob::finished, this, [job, failures] {
             failures->passedOver(job->unreadableFolders().count, job->unreadableFolders().first);
             failures->finish();
         });
-    else
+    } else {
         failures->finish();
+    }
     return job;
 }
 

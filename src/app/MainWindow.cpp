@@ -100,7 +100,7 @@ void setBackColour(QWidget *widget, const QColor &colour)
     widget->setAutoFillBackground(true);
 }
 
-QTreeView *makeList(const char *name, filelist::TextListModel *model, const QString &tooltip, QWidget *parent,
+QTreeView *makeList(const char *name, TextListModel *model, const QString &tooltip, QWidget *parent,
                     QTreeView *view = nullptr)
 {
     if (!view)
@@ -253,9 +253,9 @@ void MainWindow::buildControls()
     setFont(controlFont());
     setCursor(Qt::ArrowCursor);
 
-    m_fileModel = new filelist::TextListModel(false, this);
-    m_wordModel = new filelist::TextListModel(false, this);
-    m_resultModel = new filelist::TextListModel(true, this);
+    m_fileModel = new TextListModel(false, this);
+    m_wordModel = new TextListModel(false, this);
+    m_resultModel = new TextListModel(true, this);
 
     auto button = [this](const char *name, const char *text, bool hand = true) {
         auto *b = new QPushButton(QString::fromLatin1(text), this);

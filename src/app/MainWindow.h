@@ -28,9 +28,9 @@ namespace counting {
 enum class CountMode;
 class SharedOptions;
 } // namespace counting
+class TextListModel;
 namespace filelist {
 class FileListDialogs;
-class TextListModel;
 }
 } // namespace brinmoor
 
@@ -84,9 +84,9 @@ public:
     // before showing the window.
     void startUp();
 
-    filelist::TextListModel &fileList() const { return *m_fileModel; }
-    filelist::TextListModel &wordList() const { return *m_wordModel; }
-    filelist::TextListModel &results() const { return *m_resultModel; }
+    TextListModel &fileList() const { return *m_fileModel; }
+    TextListModel &wordList() const { return *m_wordModel; }
+    TextListModel &results() const { return *m_resultModel; }
     BusyState &busy() { return m_busy; }
     ErrorReporter &errorReporter() const { return *m_reporter; }
     const counting::SharedOptions &countOptions() const { return *m_options; }
@@ -172,9 +172,9 @@ private:
     QString m_appTitle;
     QCursor m_handCursor;
 
-    filelist::TextListModel *m_fileModel = nullptr;
-    filelist::TextListModel *m_wordModel = nullptr;
-    filelist::TextListModel *m_resultModel = nullptr;
+    TextListModel *m_fileModel = nullptr;
+    TextListModel *m_wordModel = nullptr;
+    TextListModel *m_resultModel = nullptr;
 
     QTreeView *m_fileView = nullptr;
     QTreeView *m_wordView = nullptr;

@@ -2,6 +2,7 @@
 
 #include "CaptionProgressBar.h"
 #include "ErrorReporter.h"
+#include "FailureReports.h"
 #include "MainWindow.h"
 #include "Procedure.h"
 #include "RunSummary.h"
@@ -97,7 +98,7 @@ exports::ResultRowsSource ResultsCommands::snapshot() const
 {
     // Shared copies, not a row-by-row copy: a million rows copied here held
     // the GUI thread for longer than a user may wait for a button.
-    const filelist::TextListModel &model = m_window.results();
+    const TextListModel &model = m_window.results();
     return exports::ResultRowsSource(model.header(), model.texts(), model.checkedStates());
 }
 
@@ -189,7 +190,8 @@ void ResultsCommands::saveResultsAsTextFile()
                     bar->setCaption(caption);
                 }, Qt::QueuedConnection);
             };
-            const std::optional<Failure> failure = exports::SaveListviewProperlySpaced(*rows, path, forward, stop);
+            const std::optional<Failure> failure =
+                textFileReport(exports::SaveListviewProperlySpaced(*rows, path, forward, stop));
             QMetaObject::invokeMethod(this, [this, job, failure] { finishTextFile(job, failure); },
                                       Qt::QueuedConnection);
         });
@@ -243,7 +245,7 @@ void ResultsCommands::saveResultsAsExcelFile()
             exports::WorkbookFile workbook =
                 exports::createResultsWorkbook(*rows, exports::workbookFolder(), {}, summary.get());
             QMetaObject::invokeMethod(this, [this, job, workbook] {
-                finishWorkbook(job, workbook.path, workbook.failures);
+                finishWorkbook(job, workbook.path, workbookReports(workbook.failures));
             }, Qt::QueuedConnection);
         });
     });

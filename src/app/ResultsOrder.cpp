@@ -79,7 +79,7 @@ private:
     QString m_keyText;
 };
 
-ResultsOrder::ResultsOrder(filelist::TextListModel &results, QTreeView &view, QObject *parent)
+ResultsOrder::ResultsOrder(TextListModel &results, QTreeView &view, QObject *parent)
     : QObject(parent)
     , m_results(results)
     , m_view(view)

@@ -9,7 +9,7 @@
 
 class QTreeView;
 
-namespace brinmoor::filelist {
+namespace brinmoor {
 class TextListModel;
 }
 
@@ -32,7 +32,7 @@ class ResultsOrder : public QObject
 public:
     enum class Key { Count, Path };
 
-    ResultsOrder(filelist::TextListModel &results, QTreeView &view, QObject *parent = nullptr);
+    ResultsOrder(TextListModel &results, QTreeView &view, QObject *parent = nullptr);
     ~ResultsOrder() override;   // waits for a sort still running
 
     // The next order of the cycle, as a header click does.
@@ -57,7 +57,7 @@ private:
     // texts: the list's texts in the new order.
     void apply(const QList<int> &order, QStringList texts, quint64 generation, int request);
 
-    filelist::TextListModel &m_results;
+    TextListModel &m_results;
     QTreeView &m_view;
     SortHeader *m_header = nullptr;   // owned by the view
     QThreadPool m_pool;

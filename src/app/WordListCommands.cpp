@@ -133,7 +133,7 @@ void WordListCommands::addOneEntry()
 
 void WordListCommands::removeSelectedWord(bool reportMissingSelection)
 {
-    filelist::TextListModel &words = m_window.wordList();
+    TextListModel &words = m_window.wordList();
     if (m_window.busy().isBusy() || words.count() == 0)
         return;
     const QModelIndexList selected = m_view.selectionModel()->selectedRows();
@@ -197,7 +197,7 @@ void WordListCommands::restoreWords(const QString &stored)
 
 void WordListCommands::saveOnEveryChange()
 {
-    const filelist::TextListModel *words = &m_window.wordList();
+    const TextListModel *words = &m_window.wordList();
     const auto save = [this] {
         QString told;
         {

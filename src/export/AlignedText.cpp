@@ -16,12 +16,6 @@ namespace brinmoor::exports {
 
 namespace {
 
-// Step labels of the writer, as the error report shows them.
-constexpr int StepCreateFile = 106;
-constexpr int StepHeaderLine = 108;
-constexpr int StepRows = 112;
-constexpr int StepClose = 116;
-
 // Text is encoded and handed to the device in chunks of about this many
 // UTF-16 units: large enough that a million rows cost a few hundred writes,
 // small enough to keep memory flat.
@@ -75,19 +69,19 @@ bool flush(QString &buffer, QStringEncoder &encoder, QIODevice &device)
     return device.write(bytes) == bytes.size();
 }
 
-Failure writeFailure(const QString &description, int step)
+ExportFailure writeFailure(ExportStage stage, const QString &path, const QString &reason)
 {
-    return Failure{description, QString::fromLatin1(location::SaveListviewProperlySpaced), step};
+    return ExportFailure{stage, {path, reason}};
 }
 
 // The header line, then the checked rows, with the progress of the rows.
-std::optional<Failure> writeTable(const ListSource &list, const QList<int> &widths, QIODevice &device,
+std::optional<ExportFailure> writeTable(const ListSource &list, const QList<int> &widths, QIODevice &device,
                                   const QString &fileName, ProgressReporter &progress)
 {
     QStringEncoder encoder(QStringConverter::System);
-    const auto failed = [&](int step) {
+    const auto failed = [&](ExportStage stage) {
         const QString reason = device.errorString();
-        return writeFailure(reason.isEmpty() ? QStringLiteral("Write error") : reason, step);
+        return writeFailure(stage, QString(), reason.isEmpty() ? QStringLiteral("Write error") : reason);
     };
 
     const int columns = list.columnCount();
@@ -97,7 +91,7 @@ std::optional<Failure> writeTable(const ListSource &list, const QList<int> &widt
         appendAlignedCell(buffer, list.headerText(c), widths.at(c));
     buffer.append(u"\r\n");
     if (!flush(buffer, encoder, device))
-        return failed(StepHeaderLine);
+        return failed(ExportStage::Header);
 
     const QString caption = writingFileCaption(fileName);
     progress.set(20, caption);
@@ -123,14 +117,14 @@ std::optional<Failure> writeTable(const ListSource &list, const QList<int> &widt
                 progress.setValue(value);
         }
         if (buffer.size() >= ChunkUnits && !flush(buffer, encoder, device))
-            return failed(StepRows);
+            return failed(ExportStage::Rows);
     }
     if (!buffer.isEmpty() && !flush(buffer, encoder, device))
-        return failed(StepRows);
+        return failed(ExportStage::Rows);
     // A buffered file holds the last bytes until its flush, which is where a
     // full disk shows for a short table.
     if (auto *file = qobject_cast<QFileDevice *>(&device); file && !file->flush())
-        return failed(StepClose);
+        return failed(ExportStage::Close);
     return std::nullopt;
 }
 
@@ -151,7 +145,7 @@ QList<int> columnWidths(const ListSource &list, bool withHeader)
     return widths;
 }
 
-std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, QIODevice &device,
+std::optional<ExportFailure> SaveListviewProperlySpaced(const ListSource &list, QIODevice &device,
                                                   const QString &fileName, const ProgressCallback &progressCallback)
 {
     ProgressReporter progress(progressCallback);
@@ -160,14 +154,14 @@ std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, QIODev
     const QList<int> widths = columnWidths(list, true);
     progress.set(10, caption);
 
-    std::optional<Failure> failure = writeTable(list, widths, device, fileName, progress);
+    std::optional<ExportFailure> failure = writeTable(list, widths, device, fileName, progress);
     if (!failure)
         progress.set(100, QString::fromLatin1(texts::DoneCaption));
     progress.set(0, QString::fromLatin1(texts::IdleCaption));
     return failure;
 }
 
-std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, const QString &path,
+std::optional<ExportFailure> SaveListviewProperlySpaced(const ListSource &list, const QString &path,
                                                   const ProgressCallback &progressCallback,
                                                   const std::shared_ptr<WriteStop> &stop)
 {
@@ -180,35 +174,35 @@ std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, const 
 
     const QString shownPath = QDir::toNativeSeparators(path);
     const auto writeInto = [&](QIODevice &file) {
-        std::optional<Failure> written = writeTable(list, widths, file, fileName, progress);
+        std::optional<ExportFailure> written = writeTable(list, widths, file, fileName, progress);
         if (written)
-            written->description = shownPath + QStringLiteral(": ") + written->description;
+            written->failure.path = shownPath;
         return written;
     };
 
-    std::optional<Failure> failure;
+    std::optional<ExportFailure> failure;
     const SaveTarget target = chooseSaveTarget(path);
     switch (target.kind) {
     case SaveTarget::Kind::Refuse:
-        failure = writeFailure(target.pathOrReason, StepCreateFile);
+        failure = writeFailure(ExportStage::Create, shownPath, target.pathOrReason);
         break;
     case SaveTarget::Kind::WriteThrough: {
         QString reason;
         const std::unique_ptr<DescriptorDevice> device = openInPlace(path, stop, reason);
         if (!device)
-            failure = writeFailure(shownPath + QStringLiteral(": ") + reason, StepCreateFile);
+            failure = writeFailure(ExportStage::Create, shownPath, reason);
         else if (!(failure = writeInto(*device)) && !device->closeDescriptor())
-            failure = writeFailure(shownPath + QStringLiteral(": ") + device->errorString(), StepClose);
+            failure = writeFailure(ExportStage::Close, shownPath, device->errorString());
         break;
     }
     case SaveTarget::Kind::Replace: {
         ReplacementFile file(target.pathOrReason, stop);
         if (!file.open())
-            failure = writeFailure(shownPath + QStringLiteral(": ") + file.errorString(), StepCreateFile);
+            failure = writeFailure(ExportStage::Create, shownPath, file.errorString());
         else if ((failure = writeInto(file.device())))
             file.discard();
         else if (!file.commit())
-            failure = writeFailure(shownPath + QStringLiteral(": ") + file.errorString(), StepClose);
+            failure = writeFailure(ExportStage::Close, shownPath, file.errorString());
         break;
     }
     }

@@ -3,7 +3,7 @@
 #include "ExportTexts.h"
 #include "ListSource.h"
 
-#include <ErrorReport.h>
+#include "ExportFailure.h"
 
 #include <QList>
 #include <QString>
@@ -29,7 +29,7 @@ QList<int> columnWidths(const ListSource &list, bool withHeader);
 // the first write failure, the final flush of a buffered file included;
 // writing stops there, since the caller throws the partial output away.
 // Safe to call off the GUI thread.
-std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, QIODevice &device,
+std::optional<ExportFailure> SaveListviewProperlySpaced(const ListSource &list, QIODevice &device,
                                                   const QString &fileName,
                                                   const ProgressCallback &progress = {});
 
@@ -42,7 +42,7 @@ std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, QIODev
 // with "Done." after a complete write only, and back to 0 with "Progress
 // Bar" in every case. stop ends the write early, as a failure (the caller
 // asks stop whether the user wanted it), even one waiting on a pipe.
-std::optional<Failure> SaveListviewProperlySpaced(const ListSource &list, const QString &path,
+std::optional<ExportFailure> SaveListviewProperlySpaced(const ListSource &list, const QString &path,
                                                   const ProgressCallback &progress = {},
                                                   const std::shared_ptr<WriteStop> &stop = {});
 

@@ -27,12 +27,6 @@ namespace brinmoor::exports {
 
 namespace {
 
-// Step labels of the command, as the error report shows them.
-constexpr int StepCreateWorkbook = 110;
-constexpr int StepHeaderRow = 114;
-constexpr int StepRows = 118;
-constexpr int StepClose = 122;
-
 // Widths are capped where the sheet format caps them.
 constexpr double MaxColumnWidth = 255.0;
 
@@ -44,9 +38,9 @@ QString cellValue(const ListSource &list, int row, int column)
     return text;
 }
 
-Failure workbookFailure(const QString &description, int step)
+ExportFailure workbookFailure(ExportStage stage, const QString &path, const QString &reason)
 {
-    return Failure{description, QString::fromLatin1(location::SaveExcelFile), step};
+    return ExportFailure{stage, {path, reason}};
 }
 
 QString describe(lxw_error error)
@@ -59,29 +53,29 @@ QString describe(lxw_error error)
 class CellFailures
 {
 public:
-    void add(lxw_error error, int sheetRow, int sheetColumn, int step)
+    void add(lxw_error error, int sheetRow, int sheetColumn, ExportStage stage)
     {
         if (m_count++ == 0) {
-            m_first = workbookFailure(describe(error) + QStringLiteral(" (row %1, column %2)")
+            m_first = workbookFailure(stage, QString(),
+                                      describe(error) + QStringLiteral(" (row %1, column %2)")
                                                             .arg(sheetRow + 1)
-                                                            .arg(sheetColumn + 1),
-                                      step);
+                                                            .arg(sheetColumn + 1));
         }
     }
 
-    void appendTo(QList<Failure> &failures) const
+    void appendTo(QList<ExportFailure> &failures) const
     {
         if (m_count == 0)
             return;
-        Failure failure = m_first;
+        ExportFailure failure = m_first;
         if (m_count > 1)
-            failure.description += QStringLiteral("; %1 more cells failed the same way").arg(m_count - 1);
+            failure.failure.reason += QStringLiteral("; %1 more cells failed the same way").arg(m_count - 1);
         failures.append(failure);
     }
 
 private:
     qsizetype m_count = 0;
-    Failure m_first;
+    ExportFailure m_first;
 };
 
 } // namespace
@@ -97,16 +91,15 @@ double workbookColumnWidth(qsizetype longestText)
 
 namespace {
 
-constexpr int StepSummarySheet = 120;
 
 // The second sheet: the summary's table and its chart.
 void writeSummarySheet(lxw_workbook *workbook, lxw_worksheet *sheet, const SummarySheet &summary,
-                       QList<Failure> &failures)
+                       QList<ExportFailure> &failures)
 {
     CellFailures cellFailures;
     auto check = [&](lxw_error error, int row, int column) {
         if (error)
-            cellFailures.add(error, row, column, StepSummarySheet);
+            cellFailures.add(error, row, column, ExportStage::Summary);
     };
     lxw_format *percent = workbook_add_format(workbook);
     format_set_num_format(percent, "0.0%");
@@ -142,7 +135,7 @@ void writeSummarySheet(lxw_workbook *workbook, lxw_worksheet *sheet, const Summa
     const QByteArray values = QStringLiteral("=Summary!$C$2:$C$%1").arg(charted + 1).toUtf8();
     lxw_chart_series *series = chart ? chart_add_series(chart, categories.constData(), values.constData()) : nullptr;
     if (!series) {
-        failures.append(workbookFailure(QStringLiteral("The summary chart cannot be made"), StepSummarySheet));
+        failures.append(workbookFailure(ExportStage::Summary, QString(), QStringLiteral("The summary chart cannot be made")));
         return;
     }
     chart_series_set_name(series, "Lines");
@@ -151,16 +144,16 @@ void writeSummarySheet(lxw_workbook *workbook, lxw_worksheet *sheet, const Summa
     // Bars are drawn from the bottom up; the most lines belong on top.
     chart_axis_set_reverse(chart->y_axis);
     if (const lxw_error error = worksheet_insert_chart(sheet, 1, 6, chart))
-        failures.append(workbookFailure(QStringLiteral("The summary chart cannot be placed: ") + describe(error),
-                                        StepSummarySheet));
+        failures.append(workbookFailure(ExportStage::Summary, QString(),
+                                        QStringLiteral("The summary chart cannot be placed: ") + describe(error)));
 }
 
 } // namespace
 
-QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path, const PercentCallback &progress,
-                                    const SummarySheet *summary)
+QList<ExportFailure> writeResultsWorkbook(const ListSource &list, const QString &path,
+                                          const PercentCallback &progress, const SummarySheet *summary)
 {
-    QList<Failure> failures;
+    QList<ExportFailure> failures;
     const int columns = std::min(list.columnCount(), int(LXW_COL_MAX));
     const int rows = list.rowCount();
     // Sheet row 1 holds the header, so a sheet takes one list row less than its rows.
@@ -188,8 +181,8 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
     lxw_worksheet *sheet = workbook ? workbook_add_worksheet(workbook, nullptr) : nullptr;
     lxw_worksheet *summarySheet = sheet && summary ? workbook_add_worksheet(workbook, "Summary") : nullptr;
     if (!sheet) {
-        failures.append(workbookFailure(QDir::toNativeSeparators(path) + QStringLiteral(": the workbook cannot be created"),
-                                        StepCreateWorkbook));
+        failures.append(workbookFailure(ExportStage::Create, QDir::toNativeSeparators(path),
+                                        QStringLiteral("the workbook cannot be created")));
         if (workbook)
             workbook_close(workbook);
         return failures;
@@ -205,7 +198,7 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
     for (int c = 0; c < columns; ++c) {
         const QByteArray text = exportedText(list.headerText(c)).toUtf8();
         if (const lxw_error error = worksheet_write_string(sheet, 0, lxw_col_t(c), text.constData(), nullptr))
-            headerFailures.add(error, 0, c, StepHeaderRow);
+            headerFailures.add(error, 0, c, ExportStage::Header);
     }
     headerFailures.appendTo(failures);
 
@@ -219,7 +212,7 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
                     continue;
                 if (const lxw_error error =
                         worksheet_write_string(sheet, lxw_row_t(j + 1), lxw_col_t(c), text.constData(), nullptr))
-                    rowFailures.add(error, j + 1, c, StepRows);
+                    rowFailures.add(error, j + 1, c, ExportStage::Rows);
             }
         }
         if (progress) {
@@ -231,15 +224,15 @@ QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
     rowFailures.appendTo(failures);
     if (writableRows < rows) {
         failures.append(workbookFailure(
-            QStringLiteral("A sheet holds %1 rows; the last %2 results rows were left out").arg(LXW_ROW_MAX).arg(rows - writableRows),
-            StepRows));
+            ExportStage::Rows, QString(),
+            QStringLiteral("A sheet holds %1 rows; the last %2 results rows were left out").arg(LXW_ROW_MAX).arg(rows - writableRows)));
     }
 
     if (summarySheet)
         writeSummarySheet(workbook, summarySheet, *summary, failures);
 
     if (const lxw_error error = workbook_close(workbook))
-        failures.append(workbookFailure(QDir::toNativeSeparators(path) + QStringLiteral(": ") + describe(error), StepClose));
+        failures.append(workbookFailure(ExportStage::Close, QDir::toNativeSeparators(path), describe(error)));
     if (progress && lastPercent != 100)
         progress(100);
     return failures;
@@ -260,13 +253,15 @@ WorkbookFile createResultsWorkbook(const ListSource &list, const QString &parent
     QDir().mkpath(parent);
     QTemporaryDir folder(parent + QStringLiteral("/results-XXXXXX"));
     if (!folder.isValid()) {
-        result.failures.append(workbookFailure(folder.errorString(), StepCreateWorkbook));
+        result.failures.append(workbookFailure(ExportStage::Create, QString(), folder.errorString()));
         return result;
     }
     const QString path = folder.filePath(QStringLiteral("Results.xlsx"));
     result.failures = writeResultsWorkbook(list, path, progress, summary);
     const bool closed = std::none_of(result.failures.cbegin(), result.failures.cend(),
-                                     [](const Failure &f) { return f.step == StepClose || f.step == StepCreateWorkbook; });
+                                     [](const ExportFailure &f) {
+                                         return f.stage == ExportStage::Close || f.stage == ExportStage::Create;
+                                     });
     if (closed && QFileInfo::exists(path)) {
         folder.setAutoRemove(false);
         result.path = path;

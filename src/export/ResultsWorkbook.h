@@ -2,7 +2,7 @@
 
 #include "ListSource.h"
 
-#include <ErrorReport.h>
+#include "ExportFailure.h"
 #include <SummaryTable.h>
 
 #include <QDateTime>
@@ -41,13 +41,14 @@ struct SummarySheet
     std::uint64_t files = 0;
     std::uint64_t lines = 0;
 };
-QList<Failure> writeResultsWorkbook(const ListSource &list, const QString &path,
-                                    const PercentCallback &progress = {}, const SummarySheet *summary = nullptr);
+QList<ExportFailure> writeResultsWorkbook(const ListSource &list, const QString &path,
+                                          const PercentCallback &progress = {},
+                                          const SummarySheet *summary = nullptr);
 
 struct WorkbookFile
 {
     QString path;            // empty when no workbook was made
-    QList<Failure> failures; // what went wrong while making it
+    QList<ExportFailure> failures; // what went wrong while making it
 };
 
 // The user's cache folder for the workbooks handed to the spreadsheet

@@ -24,7 +24,8 @@ struct SaveTarget
     };
     Kind kind;
     // Replace: the file to replace (a link's target, the link kept);
-    // WriteThrough: the device; Refuse: why not, for the user.
+    // WriteThrough: the device; Refuse: why not, for the user (the
+    // path not included).
     QString pathOrReason;
 };
 

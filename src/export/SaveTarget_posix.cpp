@@ -1,6 +1,5 @@
 #include "SaveTarget.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -46,8 +45,7 @@ SaveTarget chooseSaveTarget(const QString &path)
     if (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode))
         return {SaveTarget::Kind::WriteThrough, path};
     return {SaveTarget::Kind::Refuse,
-            QStringLiteral("%1: this is %2, not a file, so the results were not written there.")
-                .arg(QDir::toNativeSeparators(path), kindOf(target.st_mode))};
+            QStringLiteral("this is %1, not a file, so the results were not written there.").arg(kindOf(target.st_mode))};
 }
 
 std::unique_ptr<DescriptorDevice> openInPlace(const QString &path, std::shared_ptr<WriteStop> stop,

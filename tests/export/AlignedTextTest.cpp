@@ -197,10 +197,10 @@ TEST(AlignedTextFailure, DeviceThatFillsUpGivesOneFailureAndNoDone)
         const auto failure = SaveListviewProperlySpaced(list, device, QStringLiteral("out.txt"),
                                                         [&](int, const QString &caption) { captions.append(caption); });
         ASSERT_TRUE(failure.has_value()) << limit;
-        EXPECT_EQ(failure->description, QStringLiteral("No space left on device"));
-        EXPECT_EQ(failure->location, QString::fromLatin1(location::SaveListviewProperlySpaced));
-        // The header line takes 11 bytes.
-        EXPECT_EQ(failure->step, limit < 11 ? 108 : 112) << limit;
+        // A device has no path of its own. The header line takes 11 bytes.
+        EXPECT_EQ(*failure, (ExportFailure{limit < 11 ? ExportStage::Header : ExportStage::Rows,
+                                           {QString(), QStringLiteral("No space left on device")}}))
+            << limit;
         EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
         EXPECT_EQ(captions.last(), QStringLiteral("Progress Bar"));
         EXPECT_EQ(device.written().size(), limit);
@@ -217,8 +217,7 @@ TEST(AlignedTextFailure, AFlushThatFailsAfterBufferedWritesFailsTheSave)
     const auto failure = SaveListviewProperlySpaced(results({{Row21, true}}), full, QStringLiteral("out.txt"),
                                                     [&](int, const QString &caption) { captions.append(caption); });
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->description, QStringLiteral("No space left on device"));
-    EXPECT_EQ(failure->step, 116);
+    EXPECT_EQ(*failure, (ExportFailure{ExportStage::Close, {QString(), QStringLiteral("No space left on device")}}));
     EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
 }
 
@@ -254,8 +253,9 @@ TEST_F(AlignedTextFile, TargetThatCannotBeCreatedGivesOneFailure)
         QStringList captions;
         const auto failure = SaveListviewProperlySpaced(m_list, target, [&](int, const QString &c) { captions.append(c); });
         ASSERT_TRUE(failure.has_value()) << target.toStdString();
-        EXPECT_EQ(failure->step, 106);
-        EXPECT_TRUE(failure->description.startsWith(QDir::toNativeSeparators(target) + S(": "))) << failure->description.toStdString();
+        EXPECT_EQ(failure->stage, ExportStage::Create);
+        EXPECT_EQ(failure->failure.path, QDir::toNativeSeparators(target));
+        EXPECT_FALSE(failure->failure.reason.isEmpty());
         EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
         EXPECT_EQ(captions.last(), QStringLiteral("Progress Bar"));
     }
@@ -300,8 +300,8 @@ TEST_F(AlignedTextFile, WriteFailingHalfwayKeepsTheOldFile)
     std::signal(SIGXFSZ, previousHandler);
 
     ASSERT_TRUE(failure.has_value());
-    EXPECT_TRUE(failure->step == 112 || failure->step == 116) << failure->step;
-    EXPECT_TRUE(failure->description.startsWith(QDir::toNativeSeparators(target) + S(": "))) << failure->description.toStdString();
+    EXPECT_TRUE(failure->stage == ExportStage::Rows || failure->stage == ExportStage::Close) << int(failure->stage);
+    EXPECT_EQ(failure->failure.path, QDir::toNativeSeparators(target));
     EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
     EXPECT_EQ(readFile(target), QByteArray("old contents"));
     EXPECT_EQ(entries(), QStringList{QStringLiteral("old.txt")});
@@ -330,7 +330,7 @@ TEST_F(AlignedTextFile, AFullFileSystemKeepsTheOldFileAndNamesTheReason)
     ::umount(QFile::encodeName(mountPoint).constData());
 
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->description, QDir::toNativeSeparators(target) + S(": No space left on device"));
+    EXPECT_EQ(failure->failure, (PathFailure{QDir::toNativeSeparators(target), S("No space left on device")}));
     EXPECT_FALSE(captions.contains(QStringLiteral("Done.")));
     EXPECT_EQ(kept, QByteArray("old contents"));
     EXPECT_EQ(left, (QStringList{QStringLiteral("filler"), QStringLiteral("old.txt")}));

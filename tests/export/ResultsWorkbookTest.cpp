@@ -122,7 +122,7 @@ TEST(ResultsWorkbook, EveryExportWritesANameTheSameWayOneRowPerLine)
 
     QTemporaryDir dir;
     const QString workbook = dir.filePath(S("names.xlsx"));
-    ASSERT_EQ(writeResultsWorkbook(list, workbook), QList<Failure>{});
+    ASSERT_EQ(writeResultsWorkbook(list, workbook), QList<ExportFailure>{});
     const std::optional<QStringList> cells = sheetTexts(workbook);
 
     for (qsizetype i = 0; i < cases.size(); ++i) {
@@ -150,14 +150,14 @@ TEST(ResultsWorkbook, TheSpreadsheetProgramReadsTheSheetLayout)
                              {{S(" lead "), S("caf\xC3\xA9")}, true}});
     const QString tablePath = dir.filePath(S("table.xlsx"));
     QList<int> percents;
-    EXPECT_EQ(writeResultsWorkbook(table, tablePath, [&](int p) { percents.append(p); }), QList<Failure>{});
+    EXPECT_EQ(writeResultsWorkbook(table, tablePath, [&](int p) { percents.append(p); }), QList<ExportFailure>{});
     ASSERT_FALSE(percents.isEmpty());
     EXPECT_TRUE(std::is_sorted(percents.cbegin(), percents.cend()));
     EXPECT_EQ(percents.last(), 100);
 
     const ResultRowsSource results(S(" Results"), {{S("3 lines - /a"), true}, {S("4 lines - /b"), false}, {S("5 lines - /c"), true}});
     const WorkbookFile made = createResultsWorkbook(results, dir.filePath(S("cache")));
-    EXPECT_EQ(made.failures, QList<Failure>{});
+    EXPECT_EQ(made.failures, QList<ExportFailure>{});
     ASSERT_TRUE(QFileInfo(made.path).isFile());
     EXPECT_TRUE(made.path.endsWith(S(".xlsx")));
     EXPECT_TRUE(made.path.startsWith(dir.filePath(S("cache/results-"))));
@@ -194,7 +194,7 @@ TEST(ResultsWorkbook, TheSummarySheetAndItsChart)
     const SummarySheet sheet{brinmoor::summary::extensionRows(summary), summary.files(), summary.lines()};
     const QString path = dir.filePath(S("with-summary.xlsx"));
     EXPECT_EQ(writeResultsWorkbook(ResultRowsSource(S(" Results"), {{S("50 lines - /t"), true}}), path, {}, &sheet),
-              QList<Failure>{});
+              QList<ExportFailure>{});
 
     // Part names are stored uncompressed in the zip's headers.
     QFile file(path);
@@ -277,11 +277,13 @@ TEST(ResultsWorkbook, CellsTooLongForASheetGiveOneFailureAndTheRestIsWritten)
     const TableSource table({S("A"), S("B")},
                             {{{tooLong, tooLong}, true}, {{S("fine"), S("fine")}, true}});
     const QString path = dir.filePath(S("long.xlsx"));
-    const QList<Failure> failures = writeResultsWorkbook(table, path);
+    const QList<ExportFailure> failures = writeResultsWorkbook(table, path);
     ASSERT_EQ(failures.size(), 1);
-    EXPECT_EQ(failures.first().location, QString::fromLatin1(location::SaveExcelFile));
-    EXPECT_TRUE(failures.first().description.contains(S("(row 2, column 1)"))) << failures.first().description.toStdString();
-    EXPECT_TRUE(failures.first().description.contains(S("1 more cells"))) << failures.first().description.toStdString();
+    const PathFailure &failure = failures.first().failure;
+    EXPECT_EQ(failures.first().stage, ExportStage::Rows);
+    EXPECT_TRUE(failure.path.isEmpty());
+    EXPECT_TRUE(failure.reason.contains(S("(row 2, column 1)"))) << failure.reason.toStdString();
+    EXPECT_TRUE(failure.reason.contains(S("1 more cells"))) << failure.reason.toStdString();
     EXPECT_TRUE(QFileInfo(path).isFile());
 }
 
@@ -292,10 +294,11 @@ TEST(ResultsWorkbook, AWorkbookThatCannotBeCreatedIsReported)
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     const QString path = dir.filePath(S("plain/results.xlsx"));
-    const QList<Failure> failures =
+    const QList<ExportFailure> failures =
         writeResultsWorkbook(ResultRowsSource(S(" Results"), {{S("1 lines - /a"), true}}), path);
     ASSERT_EQ(failures.size(), 1);
-    EXPECT_TRUE(failures.first().description.startsWith(path + u':')) << failures.first().description.toStdString();
+    EXPECT_EQ(failures.first().failure.path, path);
+    EXPECT_FALSE(failures.first().failure.reason.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 

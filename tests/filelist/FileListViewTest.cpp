@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QUrl>
 
+using namespace brinmoor;
 using namespace brinmoor::filelist;
 
 namespace {

@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
+#include <fcntl.h>
+
 using namespace brinmoor;
 using namespace brinmoor::filelist;
 
@@ -92,6 +96,34 @@ private slots:
         QVERIFY(got.batches.size() >= 9);
         for (const QStringList &batch : got.batches)
             QVERIFY(!batch.isEmpty() && batch.size() <= 7);
+    }
+
+    void aFolderThatCannotBeListedIsToldInItsPlaceAmongTheRows()
+    {
+        // "one/sub" fails (through the seam: tests may run as root), and
+        // "sub/deeper" with it; the files walked before it come first.
+        FolderScanJob job(m_one, QStringLiteral("*.txt"));
+        job.setHandOverInterval(0);
+        job.setOpenFolder([](const char *path) {
+            if (QByteArray(path).endsWith("/sub")) {
+                errno = EMFILE;
+                return -1;
+            }
+            return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        });
+        QStringList told;
+        connect(&job, &FolderScanJob::rowsFound, this, [&told](const QStringList &rows) {
+            for (const QString &row : rows)
+                told.append(QFileInfo(row).fileName());
+        });
+        connect(&job, &FolderScanJob::folderFailed, this, [&told](const QString &folder, const QString &reason) {
+            told.append(folder + QStringLiteral(": ") + reason);
+        });
+        QSignalSpy finished(&job, &FolderScanJob::finished);
+        job.start();
+        QVERIFY(finished.wait());
+        QCOMPARE(told, QStringList({QStringLiteral("a.txt"), QStringLiteral("x..txt"), QStringLiteral("e.txt"),
+                                    m_one + QStringLiteral("/sub: Too many open files")}));
     }
 
     void twoScansAtOnceBothFinish()

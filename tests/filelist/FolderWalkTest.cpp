@@ -1,6 +1,7 @@
-#include "ErrorReport.h"
+#include "FolderFeed.h"
 #include "FolderWalk.h"
 #include "NaturalOrder.h"
+#include "PathFailure.h"
 #include "Paths.h"
 
 #include <QDir>
@@ -9,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <dirent.h>
@@ -32,11 +36,16 @@ namespace {
 using namespace brinmoor;
 using namespace brinmoor::filelist;
 
-class RecordingSink : public FailureSink
+// What the walk reports of the folders it cannot list.
+struct RecordingSink
 {
-public:
-    void report(const Failure &failure) override { failures.push_back(failure); }
-    std::vector<Failure> failures;
+    explicit RecordingSink(WalkOptions &options)
+    {
+        options.folderFailed = [this](const QString &folder, const QString &reason) {
+            failures.push_back({folder, reason});
+        };
+    }
+    std::vector<PathFailure> failures;
 };
 
 // A folder opener that refuses one folder with error and opens the rest.
@@ -256,8 +265,7 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
 
     WalkOptions options;
     options.openFolder = refusing(shut, EACCES);
-    RecordingSink sink;
-    options.failures = &sink;
+    RecordingSink sink(options);
     QStringList found;
     walkFolder(m_dir.path(), options, [&](const QStringList &batch) { found += batch; });
     found.sort();
@@ -291,7 +299,7 @@ TEST_F(FolderWalkTest, FoldersThatCannotBeListedDropOutWithTheirFiles)
         sink.failures.clear();
         walkFolder(start, options, [](const QStringList &) {});
         ASSERT_EQ(sink.failures.size(), 1u);
-        EXPECT_EQ(sink.failures[0].description, at("shut") + ": Permission denied");
+        EXPECT_EQ(sink.failures[0], (PathFailure{at("shut"), "Permission denied"}));
     }
 
     // The same with the real permission, where it is enforced (not as root).
@@ -371,8 +379,7 @@ TEST_F(FolderWalkTest, AFolderRemovedBeforeItIsListedDropsOutSilently)
     files({"one/f.txt", "two/f.txt"});
     WalkOptions options;
     options.batchSize = 1;
-    RecordingSink sink;
-    options.failures = &sink;
+    RecordingSink sink(options);
     QStringList found;
     walkFolder(m_dir.path(), options, [&](const QStringList &batch) {
         found += batch;
@@ -392,15 +399,12 @@ TEST_F(FolderWalkTest, OtherListingFailuresAreReportedAndTheWalkGoesOn)
     const std::string busy = raw("busy");
     WalkOptions options;
     options.openFolder = refusing(busy, EMFILE);
-    RecordingSink sink;
-    options.failures = &sink;
+    RecordingSink sink(options);
     QStringList found;
     walkFolder(m_dir.path(), options, [&](const QStringList &batch) { found += batch; });
     EXPECT_EQ(found, QStringList{at("fine/f.txt")});
     ASSERT_EQ(sink.failures.size(), 1u);
-    EXPECT_TRUE(sink.failures[0].description.startsWith(at("busy") + ": ")) << sink.failures[0].description.toStdString();
-    EXPECT_EQ(sink.failures[0].location, QString::fromLatin1(location::GetSubDirectories2016));
-    EXPECT_EQ(sink.failures[0].step, 112);
+    EXPECT_EQ(sink.failures[0], (PathFailure{at("busy"), "Too many open files"}));
 }
 
 TEST_F(FolderWalkTest, SymbolicLinkCycleEndsAndWalksEachFolderOnce)
@@ -432,6 +436,34 @@ TEST_F(FolderWalkTest, JoinsPathsWithOneSeparator)
     QStringList found;
     walkFolder("/", options, [&](const QStringList &batch) { found += batch; });
     EXPECT_EQ(found, QStringList{"/x.txt"});
+}
+
+// The feed's room bounds the memory of a count over any tree: with nobody
+// taking, the walk stops a few folders in, and what it hands over later
+// keeps the walk's order.
+TEST_F(FolderWalkTest, AFeedWalksAheadOnlyAsFarAsItsRoom)
+{
+    for (int i = 0; i < 40; ++i) {
+        const std::string folder = QStringLiteral("d%1").arg(i).toStdString();
+        folders({folder});
+        files({folder + "/f.txt"});
+    }
+    std::atomic<int> opened{0};
+    WalkOptions options;
+    options.openFolder = [&opened](const char *path) {
+        ++opened;
+        return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    };
+    FolderFeed feed({{m_dir.path()}}, options, FeedLimits{2, 4, {}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Two batches queued, one in the making: the start and six folders.
+    EXPECT_LE(opened.load(), 8);
+    QStringList taken;
+    FeedEntry entry;
+    while (feed.next(entry))
+        taken.append(entry.path);
+    EXPECT_EQ(taken, walkFolder(m_dir.path()));
+    EXPECT_EQ(opened.load(), 41);
 }
 
 TEST_F(FolderWalkTest, DeliversBatchesInOrderAndStopsOnCancel)

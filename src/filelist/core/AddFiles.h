@@ -5,13 +5,13 @@
 #include <QStringList>
 
 namespace brinmoor {
+class TextListModel;
 class UserDialogs;
 }
 
 namespace brinmoor::filelist {
 
 class FileListDialogs;
-class TextListModel;
 
 inline constexpr char AddFilesTitle[] = "Add File(s) - Hold Ctrl to select multiple files";
 // The dialog's filter as pairs of description and pattern.

@@ -47,7 +47,6 @@ FolderScanJob *AddAllFilesInFolder(const AddFolderContext &context)
 
     QObject *parent = context.jobParent ? context.jobParent : &context.list;
     auto *job = new FolderScanJob(chosen, QLatin1String("*.") + answer, parent);
-    job->setFailureSink(context.failures);
     TextListModel *list = &context.list;
     QObject::connect(job, &FolderScanJob::rowsFound, list,
                      [list](const QStringList &rows) { list->append(rows); });

@@ -10,6 +10,7 @@ class QObject;
 namespace brinmoor {
 class FailureSink;
 class SettingsStore;
+class TextListModel;
 class UserDialogs;
 }
 
@@ -17,7 +18,6 @@ namespace brinmoor::filelist {
 
 class FileListDialogs;
 class FolderScanJob;
-class TextListModel;
 
 inline constexpr char ExtensionPrompt[] =
     "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc "
@@ -39,7 +39,8 @@ struct AddFolderContext
     // Called once the extension and the folder are known; empty shows no
     // busy pointer.
     std::function<BusyHold()> holdBusy;
-    // Failures of the command's own steps and of the walk (GUI thread).
+    // Failures of the command's own steps (GUI thread); the walk's come
+    // from the scan's folderFailed.
     FailureSink *failures = nullptr;
     // Owns the scan while it runs; the list when null. The scan deletes
     // itself when it has finished.

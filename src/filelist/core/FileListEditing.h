@@ -2,9 +2,11 @@
 
 #include <functional>
 
-namespace brinmoor::filelist {
-
+namespace brinmoor {
 class TextListModel;
+}
+
+namespace brinmoor::filelist {
 
 // "Clear List" under the file list: empties it without asking, unless a
 // long command holds the busy pointer. True when the list was cleared.

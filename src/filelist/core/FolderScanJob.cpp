@@ -1,13 +1,8 @@
 #include "FolderScanJob.h"
 
-#include "ErrorReport.h"
-#include "FilePaths.h"
-#include "FolderWalk.h"
 #include "Paths.h"
 
-#include <QElapsedTimer>
-#include <QPointer>
-#include <QThread>
+#include <limits>
 
 namespace brinmoor::filelist {
 
@@ -50,47 +45,23 @@ QString unshowableNamesText(const UnshowableNames &names)
     return text;
 }
 
-// Hands the walk's failures from its thread to the job's, where the real
-// sink (a box on the screen) may be called. Called by the walking thread.
-class FolderScanJob::ForwardingSink final : public FailureSink
-{
-public:
-    explicit ForwardingSink(FolderScanJob *job)
-        : m_job(job)
-    {
-    }
-    void report(const Failure &failure) override
-    {
-        FolderScanJob *job = m_job;
-        QMetaObject::invokeMethod(
-            job,
-            [job, failure] {
-                if (job->m_failures)
-                    job->m_failures->report(failure);
-            },
-            Qt::QueuedConnection);
-    }
-
-private:
-    FolderScanJob *m_job;
-};
-
 FolderScanJob::FolderScanJob(const QString &folder, const QString &pattern, QObject *parent)
-    : FolderScanJob(QList<Item>{{folder, false}}, pattern, parent)
+    : FolderScanJob(QList<FeedItem>{{folder, false}}, pattern, parent)
 {
 }
 
-FolderScanJob::FolderScanJob(QList<Item> items, QString pattern, QObject *parent)
+FolderScanJob::FolderScanJob(QList<FeedItem> items, QString pattern, QObject *parent)
     : QObject(parent)
     , m_items(std::move(items))
     , m_pattern(std::move(pattern))
-    , m_forwarder(std::make_unique<ForwardingSink>(this))
 {
+    m_handOverTimer.setSingleShot(true);
+    connect(&m_handOverTimer, &QTimer::timeout, this, &FolderScanJob::handOver);
 }
 
 FolderScanJob *FolderScanJob::forDrop(const QStringList &paths, QObject *parent)
 {
-    QList<Item> items;
+    QList<FeedItem> items;
     items.reserve(paths.size());
     for (const QString &path : paths)
         items.append({path, true});
@@ -99,14 +70,8 @@ FolderScanJob *FolderScanJob::forDrop(const QStringList &paths, QObject *parent)
 
 FolderScanJob::~FolderScanJob()
 {
-    m_cancel = true;
-    if (m_thread)
-        m_thread->wait();
-}
-
-void FolderScanJob::setFailureSink(FailureSink *sink)
-{
-    m_failures = sink;
+    // Before any member goes: the walking thread wakes this job.
+    m_feed.reset();
 }
 
 void FolderScanJob::setOpenFolder(std::function<int(const char *path)> openFolder)
@@ -126,92 +91,109 @@ void FolderScanJob::setMaxBatch(int rows)
 
 void FolderScanJob::start()
 {
-    if (m_thread)
+    if (m_started)
         return;
+    m_started = true;
     m_running = true;
-    m_thread.reset(QThread::create([this] { run(); }));
-    m_thread->setObjectName(QStringLiteral("FolderScanJob"));
-    m_thread->start();
+    m_sinceHandOver.start();
+    WalkOptions options;
+    options.pattern = m_pattern;
+    options.openFolder = m_openFolder;
+    options.unreadableFolder = [this](const QString &folder, const QString &reason) {
+        m_unreadable.add(folder, reason);
+    };
+    FeedLimits limits;
+    limits.batchSize = 256;   // small, so the interval is kept even on slow trees
+    // The GUI thread takes every batch as it comes: the walk never waits.
+    limits.capacity = std::numeric_limits<std::size_t>::max();
+    // On the walking thread: one take() waits in the event loop at a time.
+    limits.wake = [this] {
+        if (!m_wakePosted.exchange(true))
+            QMetaObject::invokeMethod(this, [this] { take(); }, Qt::QueuedConnection);
+    };
+    m_feed = std::make_unique<FolderFeed>(m_items, std::move(options), std::move(limits));
+    if (m_cancelled)
+        m_feed->cancel();
 }
 
 void FolderScanJob::cancel()
 {
-    m_cancel = true;
+    m_cancelled = true;
+    if (m_feed)
+        m_feed->cancel();
 }
 
-// Runs on the job's own thread: touches only the items and settings that
-// start() fixed, the cancel flag, and queued calls back to the job.
-void FolderScanJob::run()
+void FolderScanJob::take()
 {
-    UnshowableNames unshowable;
-    UnreadableFolders unreadable;
-    QStringList pending;
-    QElapsedTimer sinceHandOver;
-    sinceHandOver.start();
-    const auto handOverPending = [&] {
-        if (pending.isEmpty())
-            return;
-        QMetaObject::invokeMethod(
-            this, [this, rows = std::move(pending)] { handOver(rows); }, Qt::QueuedConnection);
-        pending = QStringList();
-        sinceHandOver.restart();
-    };
-    const auto take = [&](const QStringList &rows) {
-        for (const QString &row : rows) {
-            if (hasEscapedBytes(row))
-                unshowable.add(row, false);
-            pending.append(row);
-            if (pending.size() >= m_maxBatch)
-                handOverPending();
-        }
-        if (sinceHandOver.elapsed() >= m_interval)
-            handOverPending();
-    };
-
-    WalkOptions options;
-    options.pattern = m_pattern;
-    options.cancel = &m_cancel;
-    options.batchSize = 256;   // small, so the interval is kept even on slow trees
-    options.failures = m_forwarder.get();
-    options.openFolder = m_openFolder;
-    options.unshowableFolder = [&unshowable](const QString &folder) { unshowable.add(folder, true); };
-    options.unreadableFolder = [&unreadable](const QString &folder, const QString &reason) {
-        unreadable.add(folder, reason);
-    };
-    for (const Item &item : std::as_const(m_items)) {
-        if (m_cancel)
-            break;
-        if (item.dropped && !IsFolder(item.path)) {
-            take({item.path});
-            continue;
-        }
-        walkFolder(item.path, options, [&](const QStringList &rows) {
-            QStringList cleaned;
-            cleaned.reserve(rows.size());
-            for (const QString &row : rows)
-                cleaned.append(NormalizeBackslashes(row));
-            take(cleaned);
-        });
+    // Cleared first: a batch queued from now on posts the next take().
+    m_wakePosted = false;
+    // The walk's last wake-up may come after the job finished.
+    if (!m_feed)
+        return;
+    // A box shown for a failure may run an event loop that calls take()
+    // again; the outer call goes on with whatever came meanwhile.
+    if (m_taking) {
+        m_takeAgain = true;
+        return;
     }
-    handOverPending();
-    m_unshowable = std::move(unshowable);
-    m_unreadable = std::move(unreadable);
-    QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+    m_taking = true;
+    bool over = false;
+    do {
+        m_takeAgain = false;
+        over = m_feed->takeQueued(m_entries);
+        for (FeedEntry &entry : m_entries) {
+            switch (entry.kind) {
+            case FeedEntry::Kind::File:
+                if (hasEscapedBytes(entry.path))
+                    m_unshowable.add(entry.path, false);
+                m_pending.append(std::move(entry.path));
+                if (m_pending.size() >= m_maxBatch)
+                    handOver();
+                break;
+            case FeedEntry::Kind::Unshowable:
+                m_unshowable.add(entry.path, true);
+                break;
+            case FeedEntry::Kind::Failed:
+                // The rows before it are told first.
+                handOver();
+                if (!m_cancelled)
+                    emit folderFailed(entry.path, entry.reason);
+                break;
+            }
+        }
+        m_entries.clear();
+    } while (m_takeAgain && !over);
+    m_taking = false;
+    if (over) {
+        handOver();
+        finish();
+        return;
+    }
+    const qint64 since = m_sinceHandOver.elapsed();
+    if (since >= m_interval)
+        handOver();
+    else if (!m_pending.isEmpty() && !m_handOverTimer.isActive())
+        m_handOverTimer.start(int(m_interval - since));
 }
 
-void FolderScanJob::handOver(QStringList rows)
+void FolderScanJob::handOver()
 {
+    m_handOverTimer.stop();
+    if (m_pending.isEmpty())
+        return;
+    const QStringList rows = std::exchange(m_pending, QStringList());
+    m_sinceHandOver.restart();
     // A cancelled job says nothing more; what the walk had found by then
     // is dropped with it.
-    if (!m_cancel)
+    if (!m_cancelled)
         emit rowsFound(rows);
 }
 
 void FolderScanJob::finish()
 {
-    m_thread->wait();
+    m_feed.reset();
     m_running = false;
-    emit finished(m_cancel);
+    emit finished(m_cancelled);
 }
 
 } // namespace brinmoor::filelist

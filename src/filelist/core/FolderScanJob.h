@@ -1,18 +1,17 @@
 #pragma once
 
+#include "FolderFeed.h"
+
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
 #include <memory>
-
-class QThread;
-
-namespace brinmoor {
-class FailureSink;
-}
+#include <vector>
 
 namespace brinmoor::filelist {
 
@@ -45,10 +44,10 @@ struct UnreadableFolders
     void add(const QString &folder, const QString &reason);
 };
 
-// Walks folders on a thread of its own and hands the files it finds to the
-// GUI thread in batches, in walk order, through rowsFound. Several jobs may
-// run at once; each finishes on its own. The job lives on the thread that
-// created it (the GUI thread) and every signal is emitted there.
+// Takes the files of a folder feed into the GUI thread in batches, in walk
+// order, through rowsFound. Several jobs may run at once; each finishes on
+// its own. The job lives on the thread that created it (the GUI thread) and
+// every signal is emitted there.
 class FolderScanJob : public QObject
 {
     Q_OBJECT
@@ -64,8 +63,6 @@ public:
     // The settings below are read by the walking thread: set them before
     // start().
 
-    // Failures of the walk are reported there, on the GUI thread.
-    void setFailureSink(FailureSink *sink);
     // How the walk opens folders (see WalkOptions::openFolder); a seam for
     // tests.
     void setOpenFolder(std::function<int(const char *path)> openFolder);
@@ -89,35 +86,39 @@ public:
 
 signals:
     void rowsFound(const QStringList &rows);
+    // A folder the walk could not list, in its place among the rows; the
+    // window decides how to tell of it.
+    void folderFailed(const QString &folder, const QString &reason);
     // Always the last signal of a started job.
     void finished(bool cancelled);
 
 private:
-    struct Item
-    {
-        QString path;
-        bool dropped = false;   // decide at walk time: folder or file
-    };
-    class ForwardingSink;
-
-    FolderScanJob(QList<Item> items, QString pattern, QObject *parent);
-    void run();   // on the job's own thread
-    void handOver(QStringList rows);
+    FolderScanJob(QList<FeedItem> items, QString pattern, QObject *parent);
+    void take();   // on the GUI thread, woken by the feed
+    void handOver();
     void finish();
 
-    QList<Item> m_items;
+    QList<FeedItem> m_items;
     QString m_pattern;
-    FailureSink *m_failures = nullptr;
     std::function<int(const char *path)> m_openFolder;
     int m_interval = 50;
     int m_maxBatch = 8192;
-    std::atomic<bool> m_cancel{false};
-    std::unique_ptr<ForwardingSink> m_forwarder;
-    std::unique_ptr<QThread> m_thread;
+    bool m_cancelled = false;
     bool m_running = false;
-    // Written by the walking thread, read once it has ended.
+    bool m_started = false;
+    bool m_taking = false;
+    bool m_takeAgain = false;
+    // Set by the walking thread when it has posted take(), cleared by take().
+    std::atomic<bool> m_wakePosted{false};
+    std::vector<FeedEntry> m_entries;
+    QStringList m_pending;
+    QElapsedTimer m_sinceHandOver;
+    QTimer m_handOverTimer;
     UnshowableNames m_unshowable;
+    // Written by the walking thread, read once the feed is over.
     UnreadableFolders m_unreadable;
+    // Last, so that it goes first: its thread uses the members above.
+    std::unique_ptr<FolderFeed> m_feed;
 };
 
 } // namespace brinmoor::filelist

@@ -1,9 +1,10 @@
 #include "FolderWalk.h"
 
-#include "ErrorReport.h"
-#include "LongPaths.h"
 #include "FileAttributes.h"
 #include "FileNamePattern.h"
+#include "FolderListing.h"
+#include "ListedNames.h"
+#include "LongPaths.h"
 #include "NaturalOrder.h"
 #include "Paths.h"
 
@@ -13,11 +14,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <unordered_set>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,79 +30,7 @@ namespace brinmoor::filelist {
 
 namespace {
 
-// O_DIRECTORY fails on anything else before opening it, so a FIFO in the
-// folder's place cannot block the walk.
-constexpr int ListingFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-
-int openFolderForListing(const char *path)
-{
-    return openAtDepth(path, ListingFlags);
-}
-
-enum class Kind { Other, Folder, File };
-
-struct Classified
-{
-    Kind kind = Kind::Other;
-    bool symlink = false;
-};
-
-Kind kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return Kind::Folder;
-    if (S_ISREG(mode))
-        return Kind::File;
-    return Kind::Other;
-}
-
-// What a directory entry is, following a symbolic link to what it names. A
-// dangling link or a link that cannot be followed is Other.
-Classified classify(int folderFd, const char *name, unsigned char type)
-{
-    switch (type) {
-    case DT_DIR:
-        return {Kind::Folder, false};
-    case DT_REG:
-        return {Kind::File, false};
-    case DT_LNK:
-    case DT_UNKNOWN:
-        break;
-    default:
-        return {Kind::Other, false};
-    }
-    struct stat status;
-    bool symlink = type == DT_LNK;
-    if (!symlink) {
-        if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-            return {};
-        if (!S_ISLNK(status.st_mode))
-            return {kindOf(status.st_mode), false};
-        symlink = true;
-    }
-    if (::fstatat(folderFd, name, &status, 0) != 0)
-        return {Kind::Other, true};
-    return {kindOf(status.st_mode), true};
-}
-
-bool isDotOrDotDot(const char *name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-bool isAscii(std::string_view text)
-{
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-QString errorText(int error)
-{
-    return QString::fromStdString(std::generic_category().message(error));
-}
+using namespace listing;
 
 // Folders that cannot be listed drop out without a word when that is what
 // the platform says for a folder one may not read or that is gone: no
@@ -132,12 +59,6 @@ struct FolderIdHash
     }
 };
 
-struct CloseListing
-{
-    void operator()(DIR *listing) const { ::closedir(listing); }
-};
-using Listing = std::unique_ptr<DIR, CloseListing>;
-
 // A folder open for listing, closed however the walk leaves it, also when a
 // batch's receiver throws.
 class FolderDescriptor
@@ -164,28 +85,6 @@ private:
 // folders whole, and the next one finds the end.
 constexpr std::size_t ListingBytes = 64 * 1024;
 
-// Where one kept name lies among the folder's names.
-struct NameSpan
-{
-    std::size_t offset;
-    std::size_t size;
-};
-
-// A path made of a folder's text and an ASCII name, in one allocation.
-QString joined(const QString &prefix, std::string_view asciiName)
-{
-    QString path(prefix.size() + qsizetype(asciiName.size()), Qt::Uninitialized);
-    QChar *out = std::copy(prefix.cbegin(), prefix.cend(), path.data());
-    for (const char c : asciiName)
-        *out++ = QLatin1Char(c);
-    return path;
-}
-
-QString decodedName(std::string_view name)
-{
-    return pathFromNative(QByteArrayView(name.data(), qsizetype(name.size())));
-}
-
 // The path with runs of '/' made one and no trailing '/', except that the
 // root stays "/". Empty stays empty.
 QString cleanFolderPath(const QString &path)
@@ -207,21 +106,6 @@ QString cleanFolderPath(const QString &path)
 QString withSeparator(const QString &folder)
 {
     return folder == u"/" ? folder : folder + u'/';
-}
-
-// HasBadCharacters for a name of ASCII bytes, without making it text.
-bool asciiFolderNameIsBad(std::string_view name)
-{
-    for (const char c : name) {
-        if (c < 0x20 || c == 0x7f || c == '?')
-            return true;
-    }
-    return false;
-}
-
-bool isBadCharacter(char32_t c)
-{
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == U'?' || c == 0xfffd;
 }
 
 } // namespace
@@ -307,7 +191,7 @@ public:
         for (;;) {
             if (cancelled())
                 return false;
-            if (takeFiles(files, std::max<qsizetype>(most, 1)))
+            if (m_files.take(files, std::max<qsizetype>(most, 1)))
                 return true;
             if (!listNext(nullptr))
                 return false;
@@ -328,40 +212,12 @@ private:
 
     bool cancelled() const { return m_options.cancel && m_options.cancel->load(std::memory_order_relaxed); }
 
-    // The next files of the folder listed last.
-    bool takeFiles(QStringList &files, qsizetype most)
-    {
-        const std::size_t left = m_decoded ? m_decodedFiles.size() - m_fileNext : m_fileOrder.size() - m_fileNext;
-        const std::size_t count = std::min(left, std::size_t(most));
-        if (count == 0)
-            return false;
-        files.reserve(files.size() + qsizetype(count));
-        for (std::size_t i = m_fileNext; i < m_fileNext + count; ++i) {
-            if (m_decoded)
-                files.append(m_filePrefix + m_decodedFiles[i]);
-            else
-                files.append(joined(m_filePrefix, m_fileOrder[i]));
-        }
-        m_fileNext += count;
-        return true;
-    }
-
     void list(int fd, std::string path, const QString &nativePrefix, off_t size)
     {
-        m_fileNames.clear();
-        m_fileSpans.clear();
-        m_fileOrder.clear();
-        m_decodedFiles.clear();
-        m_fileNext = 0;
-        m_decoded = false;
-        m_filePrefix = nativePrefix;
         Waiting below;
-        // A folder's size is about the bytes of its entries: room for the
-        // names from the start, and no copy as they grow. (Pages that stay
-        // unused take no memory.)
+        // A folder's size is about the bytes of its entries.
         const std::size_t expected = std::size_t(std::clamp<off_t>(size, 0, off_t(1) << 30));
-        if (m_wantFiles && m_fileNames.capacity() < expected)
-            m_fileNames.reserve(expected);
+        m_files.restart(nativePrefix, m_wantFiles ? expected : 0);
         if (!m_entries)
             m_entries = std::make_unique<std::uint64_t[]>(ListingBytes / sizeof(std::uint64_t));
         char *const entries = reinterpret_cast<char *>(m_entries.get());
@@ -390,37 +246,15 @@ private:
                         below.order.push_back(stored(below.names, name));
                     }
                 } else if (classified.kind == Kind::File && m_wantFiles && keepFile(name, classified)) {
-                    m_fileSpans.push_back(stored(m_fileNames, name));
+                    m_files.add(name);
                 }
             }
         }
 
-        views(m_fileNames, m_fileSpans, m_fileOrder);
-        if (!m_order.sortAscii(m_fileOrder)) {
-            m_decoded = true;
-            m_decodedFiles = decodedAndSorted(m_fileOrder);
-            m_fileOrder.clear();
-        }
-
+        m_files.sort(m_order);
         if (below.order.empty())
             return;
-        std::vector<std::string_view> &order = m_sorted;
-        views(below.names, below.order, order);
-        if (m_order.sortAscii(order)) {
-            for (std::size_t i = 0; i < order.size(); ++i)
-                below.order[i] = {std::size_t(order[i].data() - below.names.data()), order[i].size()};
-        } else {
-            // Back to the names' bytes: pathFromNative's round trip is exact.
-            std::string names;
-            names.reserve(below.names.size());
-            below.order.clear();
-            for (const QString &name : decodedAndSorted(order)) {
-                const QByteArray bytes = nativePath(name);
-                below.order.push_back(stored(names, std::string_view(bytes.constData(), std::size_t(bytes.size()))));
-            }
-            below.names = std::move(names);
-        }
-        order.clear();
+        sortFolderNames(below.names, below.order, m_sorted, m_order);
         // What waits should hold its names, not the room they grew in.
         if (below.names.capacity() > below.names.size() + below.names.size() / 4 + 64)
             below.names.shrink_to_fit();
@@ -452,33 +286,6 @@ private:
             return false;
         // Most names are ASCII: matched on their bytes.
         return isAscii(name) ? m_pattern.matches(name) : m_pattern.matches(decodedName(name));
-    }
-
-    static NameSpan stored(std::string &names, std::string_view name)
-    {
-        const NameSpan span{names.size(), name.size()};
-        names.append(name);
-        return span;
-    }
-
-    static void views(const std::string &names, const std::vector<NameSpan> &spans,
-                      std::vector<std::string_view> &out)
-    {
-        out.clear();
-        out.reserve(spans.size());
-        for (const NameSpan &span : spans)
-            out.push_back(std::string_view(names).substr(span.offset, span.size));
-    }
-
-    // Names the ASCII way cannot sort, as text in natural order.
-    std::vector<QString> decodedAndSorted(const std::vector<std::string_view> &names) const
-    {
-        std::vector<QString> decoded;
-        decoded.reserve(names.size());
-        for (const std::string_view name : names)
-            decoded.push_back(decodedName(name));
-        m_order.sort(decoded);
-        return decoded;
     }
 
     // A descriptor of the folder to list, or -1 when it cannot be listed or
@@ -536,14 +343,8 @@ private:
                 m_options.unreadableFolder(pathFromNative(path), errorText(error));
             return;
         }
-        if (m_options.folderFailed) {
+        if (m_options.folderFailed)
             m_options.folderFailed(pathFromNative(path), errorText(error));
-            return;
-        }
-        if (!m_options.failures)
-            return;
-        m_options.failures->report(Failure{pathFromNative(path) + QStringLiteral(": ") + errorText(error),
-                                           QString::fromLatin1(location::GetSubDirectories2016), StepLookUpFolder});
     }
 
     const WalkOptions m_options;
@@ -558,16 +359,7 @@ private:
     std::unordered_set<FolderId, FolderIdHash> m_seen;
     // The folder's entries as the system gives them (kept to reuse).
     std::unique_ptr<std::uint64_t[]> m_entries;
-    // The files of the folder listed last, handed out from m_fileNext on:
-    // their names end to end, where each lies, and in order as views of
-    // them, or decoded when the names need the collator.
-    QString m_filePrefix;
-    std::string m_fileNames;
-    std::vector<NameSpan> m_fileSpans;
-    std::vector<std::string_view> m_fileOrder;
-    std::vector<QString> m_decodedFiles;
-    bool m_decoded = false;
-    std::size_t m_fileNext = 0;
+    ListedFiles m_files;
     std::vector<std::string_view> m_sorted;
 };
 
@@ -625,66 +417,6 @@ QStringList GetSubDirectories2016(const QString &folder, const WalkOptions &opti
     while (walk.listNext(&listed))
         folders.append(listed);
     return folders;
-}
-
-QStringList ListFiles(const QString &folder, const QString &pattern)
-{
-    QStringList names;
-    const int fd = openFolderForListing(nativePath(folder).constData());
-    if (fd < 0)
-        return names;
-    const Listing listing(::fdopendir(fd));
-    if (!listing) {
-        ::close(fd);
-        return names;
-    }
-    const FileNamePattern matcher(pattern);
-    while (const dirent *entry = ::readdir(listing.get())) {
-        if (isDotOrDotDot(entry->d_name))
-            continue;
-        if (classify(fd, entry->d_name, entry->d_type).kind != Kind::File)
-            continue;
-        const QString name = pathFromNative(entry->d_name);
-        if (matcher.matches(name))
-            names.append(name);
-    }
-    return names;
-}
-
-bool IsOpenableFile(const QString &path)
-{
-    if (path.isEmpty())
-        return false;
-    struct stat status;
-    return ::stat(nativePath(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-bool IsFolder(const QString &path)
-{
-    if (path.isEmpty())
-        return false;
-    struct stat status;
-    return ::stat(nativePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-// The file-name encoding here is UTF-8, which holds every character, so
-// "a character the encoding lacks" is a lone surrogate, which UTF-8 cannot
-// encode (pathFromNative keeps bytes that were not UTF-8 that way), or U+FFFD,
-// which stands for such bytes wherever text was decoded lossily. Letters
-// beyond ASCII are fine: a name is judged by its characters, not by the
-// bytes of their encoding.
-bool HasBadCharacters(const QString &name)
-{
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name.at(i);
-        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        if (c.isSurrogate() || isBadCharacter(c.unicode()))
-            return true;
-    }
-    return false;
 }
 
 } // namespace brinmoor::filelist

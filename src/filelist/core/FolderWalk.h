@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FolderListing.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,15 +9,7 @@
 #include <functional>
 #include <memory>
 
-namespace brinmoor {
-class FailureSink;
-}
-
 namespace brinmoor::filelist {
-
-// Step of the collector whose failures the walk reports: looking a folder
-// up (with location::GetSubDirectories2016).
-inline constexpr int StepLookUpFolder = 112;
 
 struct WalkOptions
 {
@@ -26,9 +20,6 @@ struct WalkOptions
     // Files are handed over in batches of about this size, so a GUI can
     // append them without a signal per file.
     int batchSize = 512;
-    // Failures of the collector that deserve a report; may be called from
-    // the walking thread.
-    FailureSink *failures = nullptr;
     // Opens a folder for listing: a directory descriptor, or -1 with errno
     // set. Empty means open(2). A seam for tests, which cannot make every
     // failure on demand (permission denied when running as root, too many
@@ -39,13 +30,13 @@ struct WalkOptions
     // walks every folder it can name.
     bool skipBadFolderNames = true;
     // Every folder that cannot be listed (the starting one too, or one whose
-    // listing breaks off) goes to failures, whatever the reason. Without it a
-    // folder one may not read or that has gone drops out without a word, as
-    // the window's scan has always done.
+    // listing breaks off) goes to folderFailed, whatever the reason. Without
+    // it a folder one may not read or that has gone drops out without a
+    // word, as the window's scan has always done.
     bool reportEveryUnlistableFolder = false;
-    // When set, takes the failures of folders that cannot be listed in
-    // place of failures, with the folder and the reason apart (the console
-    // names the folder in its own field). Called on the walking thread.
+    // Takes the failures of folders that cannot be listed and deserve a
+    // report: the folder and the system's reason. How they are shown is the
+    // caller's business. Called on the walking thread.
     std::function<void(const QString &folder, const QString &reason)> folderFailed;
     // Called on the walking thread for each folder passed over because its
     // name cannot be shown as text (bytes that are not UTF-8), so that the
@@ -93,8 +84,6 @@ private:
 // Convenience: the whole result at once.
 QStringList walkFolder(const QString &folder, const QString &pattern = QStringLiteral("*.*"));
 
-// The walk's building blocks, also used by the file list's other commands.
-
 // The folder and every folder below it, level by level, as native paths
 // without a trailing separator (a root stays "/"). Folders that cannot be
 // listed drop out, and so does the folder itself then; a path that is not a
@@ -102,20 +91,5 @@ QStringList walkFolder(const QString &folder, const QString &pattern = QStringLi
 // folder reached a second time (a link cycle, or a link to a folder already
 // walked) is listed once, under the path that came first.
 QStringList GetSubDirectories2016(const QString &folder, const WalkOptions &options = {});
-// The names (without folder) of the files in that one folder that match the
-// pattern and pass IsOpenableFile, in directory order; none when the folder
-// cannot be listed.
-QStringList ListFiles(const QString &folder, const QString &pattern);
-// An existing regular file, following symbolic links. Folders, FIFOs,
-// devices and sockets answer false (and are never opened); a file without
-// read access answers true, the count reports it.
-bool IsOpenableFile(const QString &path);
-// The path exists and is a folder (following symbolic links).
-bool IsFolder(const QString &path);
-// A folder name the scan passes over: a control character (below U+0020 or
-// U+007F to U+009F), '?', or a character the file-name encoding cannot hold
-// (U+FFFD, or an unpaired surrogate, which is how pathFromNative keeps bytes
-// that were not valid UTF-8).
-bool HasBadCharacters(const QString &name);
 
 } // namespace brinmoor::filelist

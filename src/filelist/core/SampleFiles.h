@@ -6,12 +6,11 @@
 
 namespace brinmoor {
 class SettingsStore;
+class TextListModel;
 class UserDialogs;
 }
 
 namespace brinmoor::filelist {
-
-class TextListModel;
 
 inline constexpr char OpenSampleFolderQuestion[] =
     "Would you like this software to open the folder where these sample files are stored (so "

@@ -76,11 +76,6 @@ void FileListView::setBusyCheck(std::function<bool()> isBusy)
     m_isBusy = std::move(isBusy);
 }
 
-void FileListView::setFailureSink(FailureSink *sink)
-{
-    m_failures = sink;
-}
-
 void FileListView::setDragCursor(const QCursor &cursor)
 {
     m_dragCursor = cursor;
@@ -132,7 +127,6 @@ void FileListView::dropEvent(QDropEvent *event)
     // One job for the whole drop keeps its items in delivered order: a file
     // dropped before a folder stands before that folder's files.
     auto *job = FolderScanJob::forDrop(paths, this);
-    job->setFailureSink(m_failures);
     TextListModel *list = m_list;
     connect(job, &FolderScanJob::rowsFound, list, [list](const QStringList &rows) { list->append(rows); });
     connect(job, &FolderScanJob::finished, this, [this, job] {

@@ -9,12 +9,10 @@
 #include <functional>
 
 namespace brinmoor {
-class FailureSink;
+class TextListModel;
 }
 
 namespace brinmoor::filelist {
-
-class TextListModel;
 
 // The file list on the screen. It takes drops of files and folders from
 // the desktop (lists of local file URLs only; everything else is refused
@@ -34,8 +32,6 @@ public:
 
     // The window's busy test; nothing counts as busy when it is not set.
     void setBusyCheck(std::function<bool()> isBusy);
-    // Where failures of the walks of dropped folders go (GUI thread).
-    void setFailureSink(FailureSink *sink);
 
     // The pointer shown while a row is dragged.
     void setDragCursor(const QCursor &cursor);
@@ -59,7 +55,7 @@ public:
 
 signals:
     // The walk of a drop is set up and about to start: a direct connection
-    // may still change its settings (where its failures go, for one).
+    // may still change its settings or connect to its signals.
     void dropWalkStarting(brinmoor::filelist::FolderScanJob *job);
     // A drop has been added completely, folder contents included, or its
     // walk was stopped.
@@ -85,7 +81,6 @@ private:
 
     TextListModel *m_list = nullptr;
     std::function<bool()> m_isBusy;
-    FailureSink *m_failures = nullptr;
     QCursor m_dragCursor;
     int m_runningDrops = 0;
 

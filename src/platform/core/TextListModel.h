@@ -6,7 +6,7 @@
 
 #include <optional>
 
-namespace brinmoor::filelist {
+namespace brinmoor {
 
 // One of the window's lists: rows of text in one column, appended at the
 // end, optionally with a check mark per row; a row's tooltip is its whole
@@ -69,4 +69,4 @@ private:
     quint64 m_generation = 0;
 };
 
-} // namespace brinmoor::filelist
+} // namespace brinmoor

@@ -1,6 +1,6 @@
 #include "TextListModel.h"
 
-namespace brinmoor::filelist {
+namespace brinmoor {
 
 TextListModel::TextListModel(bool checkable, QObject *parent)
     : QAbstractListModel(parent)
@@ -193,4 +193,4 @@ QVariant TextListModel::headerData(int section, Qt::Orientation orientation, int
     return {};
 }
 
-} // namespace brinmoor::filelist
+} // namespace brinmoor

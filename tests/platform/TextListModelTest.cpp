@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using brinmoor::filelist::TextListModel;
+using brinmoor::TextListModel;
 
 class TextListModelTest : public QObject
 {
