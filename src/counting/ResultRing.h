@@ -57,9 +57,11 @@ public:
         return !stopped();
     }
     // The item of a place claimed and not yet taken. Its producer fills it
-    // in before it finishes the place; other threads may read what was
-    // written before the claim.
+    // in before it finishes the place; another thread may read only what
+    // was written before the producer told it of the place.
     Item &at(std::int64_t index) { return slotAt(index).item; }
+    // Claims the next place, once there is room for it, with the weight of
+    // what its item holds.
     void claim(std::int64_t index, std::int64_t weight)
     {
         Slot &slot = slotAt(index);
