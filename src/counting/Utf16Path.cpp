@@ -24,37 +24,43 @@ void Utf16Path::count(const unsigned char *p, std::size_t n)
 
 void Utf16Path::countChars(const QString &text)
 {
+    // The open line's blank state in a local: a store through m_line could
+    // be a store into the text, so the loop would reload it every character.
     const bool words = m_options.hasWords();
+    bool nonBlank = m_line.nonBlank;
     qsizetype pieceStart = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
-        if (isLineBreak(c)) {
-            const bool pairedLf = c == u'\n' && m_line.last == u'\r';
-            m_line.last = c;
+        // Most characters lie above CR: one comparison lets them by.
+        if (c <= u'\r' && (c == u'\r' || c == u'\n')) [[unlikely]] {
+            const char16_t before = i > 0 ? text.at(i - 1).unicode() : m_line.last;
             if (words)
                 m_line.matcher.feed(QStringView(text).mid(pieceStart, i - pieceStart), m_options.automaton());
             pieceStart = i + 1;
-            if (!pairedLf)
-                endLine();
+            if (c == u'\r' || before != u'\r') {
+                endLine(nonBlank);
+                nonBlank = false;
+            }
             continue;
         }
-        m_line.last = c;
         if (c != u' ')
-            m_line.nonBlank = true;
+            nonBlank = true;
     }
     if (words)
         m_line.matcher.feed(QStringView(text).mid(pieceStart), m_options.automaton());
+    if (!text.isEmpty())
+        m_line.last = text.back().unicode();
+    m_line.nonBlank = nonBlank;
 }
 
-void Utf16Path::endLine()
+void Utf16Path::endLine(bool nonBlank)
 {
     m_line.matcher.finish(m_options.automaton());
-    const bool counted = m_options.excludeBlank() ? m_line.nonBlank : true;
+    const bool counted = m_options.excludeBlank() ? nonBlank : true;
     if (counted && !m_line.matcher.matched())
         ++m_tally.lines;
     ++m_tally.passed;
     m_line.matcher.start();
-    m_line.nonBlank = false;
 }
 
 void Utf16Path::finish()
@@ -69,7 +75,7 @@ void Utf16Path::finish()
     }
     // The open line holds a character.
     if (!isLineBreak(m_line.last))
-        endLine();
+        endLine(m_line.nonBlank);
 }
 
 } // namespace brinmoor::counting

@@ -19,7 +19,7 @@ public:
 
 private:
     void countChars(const QString &text);
-    void endLine();
+    void endLine(bool nonBlank);
 
     const PreparedOptions &m_options;
     const bool m_littleEndian;

@@ -206,6 +206,16 @@ TEST_P(EngineTest, OptionsChangeInsideALine)
         {"only spaces since the start", "   \nx\n", 3, 1, opts(false), opts(true), 1},
         {"from the word path", "\xC3\xA9 \n  \n", 3, 1, opts(false, {"zz"}), opts(true), 1},
         {"blank line from the word path", "zz\n \n\n", 4, 1, opts(false, {"qq"}), opts(true), 1},
+        // A new path takes the open line over: a word already found in it,
+        // a decoded line's word, the words arriving mid-line, a CR whose LF
+        // comes after the change.
+        {"a found word outlives the words", "foo bar\nx\n", 3, 1, opts(false, {"foo"}), opts(false), 1},
+        {"a decoded word outlives the words", "\xC3\xA9" "foo\nx\n", 3, 1, opts(false, {"\u00E9"}), opts(true), 1},
+        {"a decoded line without its word", "\xC3\xA9zz\nx\n", 3, 1, opts(false, {"\u00E9q"}), opts(true), 2},
+        {"words arriving mid-line", "ab foo\nx\n", 3, 1, opts(false), opts(false, {"foo"}), 1},
+        {"CR before, LF after the change", "ab\r\nc\n", 3, 1, opts(false), opts(false, {"zz"}), 2},
+        {"UTF-16, words arriving mid-line", utf16(QStringLiteral("ab foo\nx\n"), true), 4, 2, opts(false), opts(false, {"foo"}), 1},
+        {"UTF-16, CR before, LF after the change", utf16(QStringLiteral("a\r\nb\n"), false), 6, 1, opts(true), opts(false, {"zz"}), 2},
     };
     for (const Case &c : cases) {
         const int readSize = c.readSize;
