@@ -72,7 +72,7 @@ private:
     // the earlier words were looking into; the plain path follows.
     bool m_pathEndsALine = false;
     OpenLine m_line;
-    LineTally m_retired;                    // what paths made for earlier options counted
+    LineTally m_retired;                    // what the paths before m_path counted
 
     // Look-behind, block, slack; borrowed from the thread's spare buffer
     // and handed back at the end, so a run over many small files does not
