@@ -1,6 +1,5 @@
 #include "StreamCounter.h"
 
-#include "BytePath.h"
 #include "Utf16Path.h"
 #include "WordPath.h"
 
@@ -40,19 +39,21 @@ StreamCounter::~StreamCounter()
     }
 }
 
-std::unique_ptr<CountingPath> StreamCounter::choosePath()
+CountingPath *StreamCounter::choosePath()
 {
     m_pathEndsALine = false;
-    if (m_encoding != Encoding::Bytes)
-        return std::make_unique<Utf16Path>(*m_options, m_encoding == Encoding::Utf16LE, m_line);
+    if (m_encoding != Encoding::Bytes) {
+        m_otherPath = std::make_unique<Utf16Path>(*m_options, m_encoding == Encoding::Utf16LE, m_line);
+        return m_otherPath.get();
+    }
     if (!m_options->hasWords()) {
         if (m_line.settled())
-            return std::make_unique<BytePath>(m_kernel, *m_options, m_trackPassed, m_line);
+            return &m_bytePath.emplace(m_kernel, *m_options, m_trackPassed, m_line);
         m_pathEndsALine = true;
     }
-    if (m_options->usesPrefilter())
-        return makePrefilterPath(m_kernel, *m_options, m_line);
-    return makeAutomatonPath(m_kernel, *m_options, m_line);
+    m_otherPath = m_options->usesPrefilter() ? makePrefilterPath(m_kernel, *m_options, m_line)
+                                             : makeAutomatonPath(m_kernel, *m_options, m_line);
+    return m_otherPath.get();
 }
 
 CountingPath &StreamCounter::path()
@@ -70,7 +71,9 @@ void StreamCounter::retirePath()
         return;
     m_retired.lines += m_path->tally().lines;
     m_retired.passed += m_path->tally().passed;
-    m_path.reset();
+    m_path = nullptr;
+    m_bytePath.reset();
+    m_otherPath.reset();
 }
 
 void StreamCounter::useOptions(std::shared_ptr<const PreparedOptions> options)

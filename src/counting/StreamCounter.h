@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BytePath.h"
 #include "CountingPath.h"
 #include "LineCounter.h"
 #include "PreparedOptions.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace brinmoor::counting {
 
@@ -52,7 +54,7 @@ private:
 
     void useOptions(std::shared_ptr<const PreparedOptions> options);
     CountingPath &path();
-    std::unique_ptr<CountingPath> choosePath();
+    CountingPath *choosePath();
     void retirePath();
     FileCount finish(const std::function<void(std::uint64_t)> &progress);
 
@@ -67,7 +69,11 @@ private:
     bool m_trackPassed = false;   // someone is watching the progress
 
     std::shared_ptr<const PreparedOptions> m_options;
-    std::unique_ptr<CountingPath> m_path;   // made for m_options when first needed
+    CountingPath *m_path = nullptr;         // made for m_options when first needed: one of the two below
+    // The plain path is kept in place: a run over many small files makes
+    // one per file, and a heap block each was a measurable share of that.
+    std::optional<BytePath> m_bytePath;
+    std::unique_ptr<CountingPath> m_otherPath;
     // The path was made for options without words only to finish a line
     // the earlier words were looking into; the plain path follows.
     bool m_pathEndsALine = false;
