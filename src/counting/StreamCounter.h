@@ -1,23 +1,26 @@
 #pragma once
 
+#include "BytePath.h"
+#include "CountingPath.h"
 #include "LineCounter.h"
 #include "PreparedOptions.h"
-#include "TextMatcher.h"
 #include "kernels/Kernels.h"
-
-#include <QStringDecoder>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
+#include <optional>
 
 namespace brinmoor::counting {
 
 // Counts one stream of bytes block by block. Holds one read block plus a
 // small look-behind, whatever the file and line length. One instance per
 // stream and thread.
+//
+// The stream's encoding (its byte-order mark) and the options choose one
+// CountingPath for it; a new one takes over the open line only when the
+// options change inside the stream.
 class StreamCounter
 {
 public:
@@ -46,68 +49,42 @@ private:
     enum class Encoding { Bytes, Utf16LE, Utf16BE };
 
     // The length of the byte-order mark at d (0 without one); a UTF-16 mark
-    // switches the counter to that encoding.
+    // sets the encoding.
     std::size_t takeByteOrderMark(const unsigned char *d, std::size_t n);
 
     void useOptions(std::shared_ptr<const PreparedOptions> options);
-    unsigned char *data() { return m_buffer.get() + m_pad; }
+    CountingPath &path();
+    CountingPath *choosePath();
+    void retirePath();
+    FileCount finish(const std::function<void(std::uint64_t)> &progress);
+
+    void borrowBuffer();
+    unsigned char *data() { return m_buffer.get() + kernels::kLookBehind; }
     void keepLookBehind(std::size_t n);
-
-    void countBytes(const unsigned char *p, std::size_t n);
-    void countBytesWithWords(const unsigned char *p, std::size_t n);
-    WordAutomaton::State step(WordAutomaton::State state, unsigned char byte) const;
-    std::ptrdiff_t scan(const unsigned char *p, std::ptrdiff_t from, std::ptrdiff_t to);
-    WordAutomaton::State run(const unsigned char *p, std::size_t from, std::size_t to, WordAutomaton::State state);
-    void findMatches(const unsigned char *p, std::size_t n);
-    WordAutomaton::State stateBefore(const unsigned char *p, std::size_t pos);
-    void beginDecoding(WordAutomaton::State state);
-    void decodeInto(const unsigned char *p, std::size_t n, bool lineEnds);
-    void finishBytes();
-
-    void countText(const char *p, std::size_t n);
-    void countChars(const QString &text);
-    void endTextLine();
-    void finishText();
 
     const kernels::Kernel &m_kernel;
     const std::size_t m_blockSize;
-    Start m_start;
+    const Start m_start;
     Encoding m_encoding = Encoding::Bytes;
+    bool m_trackPassed = false;   // someone is watching the progress
 
     std::shared_ptr<const PreparedOptions> m_options;
-    const WordAutomaton *m_words = nullptr;
-    std::vector<kernels::Needle> m_needles;
-    bool m_prefilter = false;       // the automaton reads only up to the kernels' candidates
-    bool m_asciiWordsOnly = true;   // every word is ASCII: most non-ASCII lines can go by bytes
+    CountingPath *m_path = nullptr;         // made for m_options when first needed: one of the two below
+    // The plain path is kept in place: a run over many small files makes
+    // one per file, and a heap block each was a measurable share of that.
+    std::optional<BytePath> m_bytePath;
+    std::unique_ptr<CountingPath> m_otherPath;
+    // The path was made for options without words only to finish a line
+    // the earlier words were looking into; the plain path follows.
+    bool m_pathEndsALine = false;
+    OpenLine m_line;
+    LineTally m_retired;                    // what the paths before m_path counted
+
     // Look-behind, block, slack; borrowed from the thread's spare buffer
     // and handed back at the end, so a run over many small files does not
     // allocate a block per file.
     std::unique_ptr<unsigned char[]> m_buffer;
     std::size_t m_bufferSize = 0;
-    std::size_t m_pad = 0;
-
-    std::uint64_t m_lines = 0;
-    std::uint64_t m_linesPassed = 0;  // every line end, for the progress
-    bool m_trackPassed = false;       // someone is watching the progress
-    bool m_carry = false;           // the open line holds a non-blank character
-    bool m_matched = false;         // the open line holds a word (ASCII path)
-    // The automaton's state on the byte path where it stopped reading.
-    // With the prefilter it reads up to candidates only and m_scanned is
-    // where it stopped: a word ending at a candidate starts at most
-    // longestWord() bytes before it. Otherwise findMatches() reads whole
-    // blocks and records, per 64 bytes, where words end and the state at
-    // the start.
-    WordAutomaton::State m_state = WordAutomaton::kRoot;
-    std::ptrdiff_t m_scanned = 0;
-    std::vector<std::uint64_t> m_hits;
-    std::vector<WordAutomaton::State> m_chunkStates;
-    bool m_decoding = false;        // the open line holds a byte >= 0x80: decoded path
-    unsigned char m_lastByte = '\n';
-    bool m_textContent = false;     // UTF-16 only: the open line is not empty
-    bool m_textCr = false;          // UTF-16 only: the last character was CR
-    QStringDecoder m_decoder;
-    QByteArray m_pending;           // the start of a character cut by a read
-    TextMatcher m_matcher;
 };
 
 } // namespace brinmoor::counting

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -21,6 +22,18 @@
 #include <vector>
 
 namespace brinmoor::counting::testing {
+
+inline CountOptions opts(bool blank, QStringList words = {})
+{
+    return CountOptions{blank, std::move(words)};
+}
+
+// With its byte-order mark.
+inline QByteArray utf16(const QString &text, bool littleEndian)
+{
+    QStringEncoder encoder(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    return (littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF")) + QByteArray(encoder.encode(text));
+}
 
 // Decodes the whole file at once, cuts it by the line rule and tests every
 // line: no blocks, no bit tricks, no shortcuts.
