@@ -65,6 +65,18 @@ ResultsCommands::ResultsCommands(MainWindow &window, ResultsServices services)
         m_ownClipboard = std::make_unique<SystemClipboard>();
         m_services.clipboard = m_ownClipboard.get();
     }
+    if (!m_services.findSpreadsheet)
+        m_services.findSpreadsheet = [] { return defaultApplication(text(exports::WorkbookMimeType)); };
+    if (!m_services.openWorkbook) {
+        m_services.openWorkbook = [](const DesktopApplication &application, const QString &path) {
+            // The workbook is left unsaved for the user: where the spreadsheet
+            // program can, it opens as a new untitled document, so that saving
+            // it does not offer the cache folder it was written to.
+            if (const auto command = exports::untitledOpenCommand(application.id, application.commandLine))
+                return launchCommand(*command, path);
+            return launchApplication(application.id, path);
+        };
+    }
     // A save into a pipe whose reader leaves must fail that save, not end
     // the program with every list in it.
     exports::ignoreBrokenPipes();
@@ -97,25 +109,6 @@ exports::ResultRowsSource ResultsCommands::snapshot() const
     // the GUI thread for longer than a user may wait for a button.
     const filelist::TextListModel &model = m_window.results();
     return exports::ResultRowsSource(model.header(), model.texts(), model.checkedStates());
-}
-
-std::optional<DesktopApplication> ResultsCommands::findSpreadsheet() const
-{
-    if (m_services.findSpreadsheet)
-        return m_services.findSpreadsheet();
-    return defaultApplication(QString::fromLatin1(exports::WorkbookMimeType));
-}
-
-bool ResultsCommands::openWorkbook(const DesktopApplication &application, const QString &path) const
-{
-    if (m_services.openWorkbook)
-        return m_services.openWorkbook(application, path);
-    // The workbook is left unsaved for the user: where the spreadsheet
-    // program can, it opens as a new untitled document, so that saving it
-    // does not offer the cache folder it was written to.
-    if (const std::optional<QStringList> command = exports::untitledOpenCommand(application.id, application.commandLine))
-        return launchCommand(*command, path);
-    return launchApplication(application.id, path);
 }
 
 int ResultsCommands::holdBusy()
@@ -218,7 +211,7 @@ void ResultsCommands::saveResultsAsExcelFile()
     const bool asked = p.run(100, [&] {
         job = holdBusy();
         m_pool.start([this, job] {
-            const std::optional<DesktopApplication> application = findSpreadsheet();
+            const std::optional<DesktopApplication> application = m_services.findSpreadsheet();
             QMetaObject::invokeMethod(this, [this, job, application] { writeWorkbook(job, application); },
                                       Qt::QueuedConnection);
         });
@@ -230,31 +223,24 @@ void ResultsCommands::saveResultsAsExcelFile()
 void ResultsCommands::writeWorkbook(int job, const std::optional<DesktopApplication> &application)
 {
     Procedure p(m_window.errorReporter(), location::SaveExcelFile);
+    bool empty = true;
     if (!application) {
         releaseBusy(job);
         // The presence test's own box, then the command's.
         p.run(102, [&] { m_window.tell(text(exports::texts::SpreadsheetMissingForProgram)); });
         p.run(104, [&] { m_window.tell(text(exports::texts::SpreadsheetMissingForFeature)); });
-        emit exportFinished();
-        return;
+    } else {
+        p.run(108, [&] { empty = m_window.results().count() == 0; });
     }
 
-    bool empty = true;
-    p.run(108, [&] { empty = m_window.results().count() == 0; });
-    if (empty) {
-        releaseBusy(job);
-        emit exportFinished();
-        return;
-    }
-
-    const bool started = p.run(110, [&] {
+    const bool started = !empty && p.run(110, [&] {
         auto rows = std::make_shared<const exports::ResultRowsSource>(snapshot());
         auto summary = summarySheet(m_window);
         m_pool.start([this, job, rows, summary, application = *application] {
             exports::WorkbookFile workbook =
                 exports::createResultsWorkbook(*rows, exports::workbookFolder(), {}, summary.get());
             // Starting the program may wait on the session bus.
-            const bool opened = workbook.path.isEmpty() || openWorkbook(application, workbook.path);
+            const bool opened = workbook.path.isEmpty() || m_services.openWorkbook(application, workbook.path);
             QMetaObject::invokeMethod(this, [this, job, workbook, opened] {
                 finishWorkbook(job, workbook.path, workbook.failures, opened);
             }, Qt::QueuedConnection);

@@ -64,8 +64,6 @@ signals:
 
 private:
     exports::ResultRowsSource snapshot() const;
-    std::optional<DesktopApplication> findSpreadsheet() const;
-    bool openWorkbook(const DesktopApplication &application, const QString &path) const;
     int holdBusy();
     void releaseBusy(int job);
     void finishTextFile(int job, const std::optional<Failure> &failure);

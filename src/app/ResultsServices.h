@@ -22,12 +22,11 @@ struct ResultsServices
     // The save dialog of "Save Results As Text File".
     filelist::FileListDialogs *fileDialogs = nullptr;
     Clipboard *clipboard = nullptr;
-    // The desktop's application for workbooks, or none. Called on a worker
-    // thread, never the GUI thread; unset asks the desktop.
+    // The desktop's application for workbooks, or none; unset asks the
+    // desktop. Called on a worker thread, never the GUI thread.
     std::function<std::optional<DesktopApplication>()> findSpreadsheet = {};
-    // Starts that application with a workbook file; false when it could not
-    // be started. Called on a worker thread; unset launches it through the
-    // desktop.
+    // Starts it with a workbook file; false when it could not be started.
+    // Called on a worker thread; unset starts it through the desktop.
     std::function<bool(const DesktopApplication &application, const QString &path)> openWorkbook = {};
 };
 

@@ -21,34 +21,19 @@ struct Unref
 template<typename T>
 using Owned = std::unique_ptr<T, Unref>;
 
-QString fromUtf8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-bool listed(GAppInfo *info, GList *applications)
-{
-    for (GList *item = applications; item; item = item->next) {
-        if (g_app_info_equal(info, G_APP_INFO(item->data)))
-            return true;
-    }
-    return false;
-}
-
 // GIO falls back to the applications of the types a type derives from: with
-// no spreadsheet installed, the archive manager becomes the default for
-// workbooks, which are zip files. An application chosen only for such a
-// parent type does not open the type as what it is.
-bool chosenForAParentType(GAppInfo *info, const char *type, GList *namingType)
+// no spreadsheet installed, the archive manager became the default for
+// workbooks, which are zip files. One that names only such a parent type
+// does not open the type as what it is.
+bool opensOnlyAParentOf(GAppInfo *info, const char *type)
 {
-    if (listed(info, namingType))
-        return false;
-    const char *const *types = g_app_info_get_supported_types(info);
-    for (; types && *types; ++types) {
-        if (!g_content_type_equals(*types, type) && g_content_type_is_a(type, *types))
-            return true;
+    bool parent = false;
+    for (const char *const *named = g_app_info_get_supported_types(info); named && *named; ++named) {
+        if (g_content_type_equals(*named, type))
+            return false;
+        parent = parent || g_content_type_is_a(type, *named);
     }
-    return false;
+    return parent;
 }
 
 bool launch(GAppInfo *info, const QString &file)
@@ -68,21 +53,14 @@ std::optional<DesktopApplication> defaultApplication(const QString &mimeType)
     // Content types are media types on this platform.
     const QByteArray type = mimeType.toUtf8();
     const Owned<GAppInfo> chosen(g_app_info_get_default_for_type(type.constData(), FALSE));
-    if (!chosen)
+    if (!chosen || opensOnlyAParentOf(chosen.get(), type.constData()))
         return std::nullopt;
-    GList *namingType = g_app_info_get_recommended_for_type(type.constData());
-    const bool parentOnly = chosenForAParentType(chosen.get(), type.constData(), namingType);
-    g_list_free_full(namingType, g_object_unref);
-    if (parentOnly)
-        return std::nullopt;
-    return DesktopApplication{fromUtf8(g_app_info_get_id(chosen.get())),
-                              fromUtf8(g_app_info_get_commandline(chosen.get()))};
+    return DesktopApplication{QString::fromUtf8(g_app_info_get_id(chosen.get())),
+                              QString::fromUtf8(g_app_info_get_commandline(chosen.get()))};
 }
 
 bool launchApplication(const QString &desktopFileId, const QString &file)
 {
-    if (desktopFileId.isEmpty())
-        return false;
     // Looked up again: the desktop file may have gone since.
     const Owned<GDesktopAppInfo> info(g_desktop_app_info_new(desktopFileId.toUtf8().constData()));
     return info && launch(G_APP_INFO(info.get()), file);
