@@ -25,9 +25,10 @@ build_packages=(
   dpkg-dev   # dpkg-shlibdeps, for the dependencies of cpack -G DEB
   help2man   # brinmoor-count's manual page, from its --help
   libxcb1-dev   # the window manager's frame extents, to keep the whole frame on screen
+  libglib2.0-dev   # GIO: the desktop's default application for workbooks, and starting it
 )
 # unzip reads a workbook's sheet back in seconds, where the spreadsheet program takes twenty.
-test_packages=(xvfb xauth xclip libreoffice-calc-nogui xdg-utils unzip)
+test_packages=(xvfb xauth xclip libreoffice-calc-nogui unzip)
 # The package's checks: lintian on the .deb, the desktop metadata's
 # validators, the completion's helpers, and xprop for the window's class.
 test_packages+=(lintian appstream desktop-file-utils bash-completion x11-utils)

@@ -53,12 +53,12 @@ int main(int argc, char *argv[])
     saveDialog.savePath = output + QStringLiteral("/results.txt");
     QString workbook;
     app::WindowServices services = bench::benchServices(home, settings, dialogs, saveDialog);
-    services.results = {.openWorkbook =
-                            [&](const QString &path) {
+    services.results = {.findSpreadsheet = [] { return DesktopApplication{}; },
+                        .openWorkbook =
+                            [&](const DesktopApplication &, const QString &path) {
                                 workbook = path;
                                 return true;
-                            },
-                        .spreadsheetInstalled = [] { return true; }};
+                            }};
     app::MainWindow window(std::move(services));
     window.startUp();
     window.show();

@@ -11,7 +11,7 @@
 #include "AddFiles.h"
 #include "AlignedText.h"
 #include "Clipboard.h"
-#include "DesktopOpener.h"
+#include "DesktopApplications.h"
 #include "ExportTexts.h"
 #include "FileOutput.h"
 #include "FileListDialogs.h"
@@ -25,9 +25,7 @@
 #include "WidgetFileListDialogs.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QPushButton>
-#include <QUrl>
 
 #include <memory>
 
@@ -68,6 +66,18 @@ ResultsCommands::ResultsCommands(MainWindow &window, ResultsServices services)
         m_ownClipboard = std::make_unique<SystemClipboard>();
         m_services.clipboard = m_ownClipboard.get();
     }
+    if (!m_services.findSpreadsheet)
+        m_services.findSpreadsheet = [] { return defaultApplication(text(exports::WorkbookMimeType)); };
+    if (!m_services.openWorkbook) {
+        m_services.openWorkbook = [](const DesktopApplication &application, const QString &path) {
+            // The workbook is left unsaved for the user: where the spreadsheet
+            // program can, it opens as a new untitled document, so that saving
+            // it does not offer the cache folder it was written to.
+            if (const auto command = exports::untitledOpenCommand(application.id, application.commandLine))
+                return launchCommand(*command, path);
+            return launchApplication(application.id, path);
+        };
+    }
     // A save into a pipe whose reader leaves must fail that save, not end
     // the program with every list in it.
     exports::ignoreBrokenPipes();
@@ -100,29 +110,6 @@ exports::ResultRowsSource ResultsCommands::snapshot() const
     // the GUI thread for longer than a user may wait for a button.
     const TextListModel &model = m_window.results();
     return exports::ResultRowsSource(model.header(), model.texts(), model.checkedStates());
-}
-
-bool ResultsCommands::spreadsheetInstalled() const
-{
-    if (m_services.spreadsheetInstalled)
-        return m_services.spreadsheetInstalled();
-    return exports::SaveResultsAsExcelFileIsExcelInstalled();
-}
-
-bool ResultsCommands::openWorkbook(const QString &path) const
-{
-    // The workbook is left unsaved for the user: where the spreadsheet
-    // program can, it opens as a new untitled document, so that saving it
-    // does not offer the cache folder it was written to.
-    const bool scripted = m_services.openWorkbook || m_services.startProgram;
-    const exports::SpreadsheetProbe probe = m_services.spreadsheetProbe.defaultApplication || scripted
-        ? m_services.spreadsheetProbe
-        : exports::systemSpreadsheetProbe();
-    if (const std::optional<QStringList> command = exports::untitledOpenCommand(path, probe)) {
-        return m_services.startProgram ? m_services.startProgram(*command)
-                                       : QProcess::startDetached(command->first(), command->mid(1));
-    }
-    return m_services.openWorkbook ? m_services.openWorkbook(path) : openWithDesktop(QUrl::fromLocalFile(path));
 }
 
 int ResultsCommands::holdBusy()
@@ -220,48 +207,61 @@ void ResultsCommands::finishTextFile(int job, const std::optional<Failure> &fail
 void ResultsCommands::saveResultsAsExcelFile()
 {
     Procedure p(m_window.errorReporter(), location::SaveExcelFile);
-    bool installed = true;
-    p.run(100, [&] { installed = spreadsheetInstalled(); });
-    if (!installed) {
-        // The presence test's own box, then the command's.
-        p.run(102, [&] { m_window.tell(text(exports::texts::SpreadsheetMissingForProgram)); });
-        p.run(104, [&] { m_window.tell(text(exports::texts::SpreadsheetMissingForFeature)); });
-        return;
-    }
-
+    // Asking the desktop reads its application folders, which may be slow:
+    // the answer comes back as a queued call.
     int job = -1;
-    p.run(106, [&] { job = holdBusy(); });
-    bool empty = true;
-    p.run(108, [&] { empty = m_window.results().count() == 0; });
-    if (empty) {
-        releaseBusy(job);
-        return;
-    }
-
-    const bool started = p.run(110, [&] {
-        auto rows = std::make_shared<const exports::ResultRowsSource>(snapshot());
-        auto summary = summarySheet(m_window);
-        m_pool.start([this, job, rows, summary] {
-            exports::WorkbookFile workbook =
-                exports::createResultsWorkbook(*rows, exports::workbookFolder(), {}, summary.get());
-            QMetaObject::invokeMethod(this, [this, job, workbook] {
-                finishWorkbook(job, workbook.path, workbookReports(workbook.failures));
-            }, Qt::QueuedConnection);
+    const bool asked = p.run(100, [&] {
+        job = holdBusy();
+        m_pool.start([this, job] {
+            const std::optional<DesktopApplication> application = m_services.findSpreadsheet();
+            QMetaObject::invokeMethod(this, [this, job, application] { writeWorkbook(job, application); },
+                                      Qt::QueuedConnection);
         });
     });
-    if (!started)
+    if (!asked)
         releaseBusy(job);
 }
 
-void ResultsCommands::finishWorkbook(int job, const QString &path, const QList<Failure> &failures)
+void ResultsCommands::writeWorkbook(int job, const std::optional<DesktopApplication> &application)
+{
+    Procedure p(m_window.errorReporter(), location::SaveExcelFile);
+    bool empty = true;
+    if (!application) {
+        releaseBusy(job);
+        // The presence test's own box, then the command's.
+        p.run(102, [&] { m_window.tell(text(exports::texts::SpreadsheetMissingForProgram)); });
+        p.run(104, [&] { m_window.tell(text(exports::texts::SpreadsheetMissingForFeature)); });
+    } else {
+        p.run(108, [&] { empty = m_window.results().count() == 0; });
+    }
+
+    const bool started = !empty && p.run(110, [&] {
+        auto rows = std::make_shared<const exports::ResultRowsSource>(snapshot());
+        auto summary = summarySheet(m_window);
+        m_pool.start([this, job, rows, summary, application = *application] {
+            exports::WorkbookFile workbook =
+                exports::createResultsWorkbook(*rows, exports::workbookFolder(), {}, summary.get());
+            // Starting the program may wait on the session bus.
+            const bool opened = workbook.path.isEmpty() || m_services.openWorkbook(application, workbook.path);
+            QMetaObject::invokeMethod(this, [this, job, workbook, opened] {
+                finishWorkbook(job, workbook.path, workbookReports(workbook.failures), opened);
+            }, Qt::QueuedConnection);
+        });
+    });
+    if (!started) {
+        releaseBusy(job);
+        emit exportFinished();
+    }
+}
+
+void ResultsCommands::finishWorkbook(int job, const QString &path, const QList<Failure> &failures, bool opened)
 {
     Procedure p(m_window.errorReporter(), location::SaveExcelFile);
     for (const Failure &failure : failures)
         m_window.errorReporter().report(failure);
-    if (!path.isEmpty()) {
+    if (!opened) {
         p.run(112, [&] {
-            if (!openWorkbook(path))
-                failStep(QStringLiteral("The desktop could not open %1.").arg(QDir::toNativeSeparators(path)));
+            failStep(QStringLiteral("The desktop could not open %1.").arg(QDir::toNativeSeparators(path)));
         });
     }
     p.run(114, [&] { releaseBusy(job); });

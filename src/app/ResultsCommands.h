@@ -32,7 +32,8 @@ class MainWindow;
 // An export copies the rows out of the list on the GUI thread (cheap: the
 // texts are shared) and does the work on a thread of its own, so a list of
 // a million rows never stalls the window; progress and the outcome come back
-// as queued calls. The list may change meanwhile: the export writes the
+// as queued calls; so does the desktop's answer to which program opens
+// workbooks. The list may change meanwhile: the export writes the
 // rows as they were when it started. GUI thread only.
 class ResultsCommands : public QObject
 {
@@ -63,12 +64,11 @@ signals:
 
 private:
     exports::ResultRowsSource snapshot() const;
-    bool spreadsheetInstalled() const;
-    bool openWorkbook(const QString &path) const;
     int holdBusy();
     void releaseBusy(int job);
     void finishTextFile(int job, const std::optional<Failure> &failure);
-    void finishWorkbook(int job, const QString &path, const QList<Failure> &failures);
+    void writeWorkbook(int job, const std::optional<DesktopApplication> &application);
+    void finishWorkbook(int job, const QString &path, const QList<Failure> &failures, bool opened);
     void finishCopy(int job, const QString &text);
 
     MainWindow &m_window;

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "SpreadsheetPresence.h"
+#include "DesktopApplications.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace brinmoor {
 class Clipboard;
@@ -22,17 +22,12 @@ struct ResultsServices
     // The save dialog of "Save Results As Text File".
     filelist::FileListDialogs *fileDialogs = nullptr;
     Clipboard *clipboard = nullptr;
-    // Opens a workbook file as it is with the desktop's application for
-    // workbooks; false when the desktop would not.
-    std::function<bool(const QString &path)> openWorkbook = {};
-    // Starts a program (the first item) with its arguments and leaves it
-    // running; false when it could not be started.
-    std::function<bool(const QStringList &command)> startProgram = {};
-    // What the desktop's application for workbooks is. Unset asks the
-    // desktop, unless one of the two above is set (then it is never asked).
-    exports::SpreadsheetProbe spreadsheetProbe = {};
-    // Whether the desktop has such an application; unset asks the desktop.
-    std::function<bool()> spreadsheetInstalled = {};
+    // The desktop's application for workbooks, or none; unset asks the
+    // desktop. Called on a worker thread, never the GUI thread.
+    std::function<std::optional<DesktopApplication>()> findSpreadsheet = {};
+    // Starts it with a workbook file; false when it could not be started.
+    // Called on a worker thread; unset starts it through the desktop.
+    std::function<bool(const DesktopApplication &application, const QString &path)> openWorkbook = {};
 };
 
 } // namespace brinmoor::app

@@ -8,6 +8,7 @@
 #include "ResultsOrder.h"
 #include "SettingsStore.h"
 #include "SpreadsheetPresence.h"
+#include "DesktopApplications.h"
 #include "SystemClipboard.h"
 #include "TextListModel.h"
 #include "WindowFixture.h"
@@ -28,9 +29,11 @@
 #include <QTreeView>
 
 #include <QApplication>
+#include <QSemaphore>
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
 
 #include <csignal>
@@ -95,8 +98,6 @@ private slots:
 
     void spreadsheetAbsentShowsBothBoxesInOrder();
     void spreadsheetPresentOpensTheWorkbook();
-    void theWorkbookOpensAsANewDocumentWhereTheProgramCan_data();
-    void theWorkbookOpensAsANewDocumentWhereTheProgramCan();
 
     void copyPlacesTheTextOnTheXClipboard();
     void copyOfAnEmptyListLeavesTheClipboard();
@@ -468,53 +469,69 @@ void ResultsWindowTest::spreadsheetAbsentShowsBothBoxesInOrder()
         QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this feature."),
     };
     int opened = 0;
+    const auto open = [&](const DesktopApplication &, const QString &) { return bool(++opened); };
     {
-        MainWindow &w = makeWindow({.openWorkbook = [&](const QString &) { return bool(++opened); },
-                                    .spreadsheetInstalled = [] { return false; }});
+        // The desktop is asked on another thread, and the window goes on
+        // while it answers: here it answers only when the test lets it.
+        QSemaphore answer;
+        std::atomic<QThread *> askedOn = nullptr;
+        MainWindow &w = makeWindow({.findSpreadsheet =
+                                        [&]() -> std::optional<DesktopApplication> {
+                                            askedOn = QThread::currentThread();
+                                            answer.tryAcquire(1, 10000);
+                                            return std::nullopt;
+                                        },
+                                    .openWorkbook = open});
         fill({{Row21, true}});
         press("PushButton10");
+        QVERIFY(w.busy().isBusy());
+        QTRY_VERIFY(askedOn.load() != nullptr);
+        QVERIFY(askedOn.load() != QThread::currentThread());
+        QCOMPARE(m_dialogs->messages.size(), 0);
+        answer.release();
+        QVERIFY(waitForExport());
         QCOMPARE(m_dialogs->texts(), bothBoxes);
         for (const ScriptedDialogs::Message &m : std::as_const(m_dialogs->messages)) {
             QCOMPARE(m.title, w.applicationTitle());
             QCOMPARE(m.buttons, MessageButtons::Ok);
             QCOMPARE(m.icon, MessageIcon::None);
         }
-        QTest::qWait(50);
         QCOMPARE(opened, 0);
-        QCOMPARE(m_finished->size(), 0);
         QVERIFY(!w.busy().isBusy());
     }
 
     // The desktop's own answer; with an empty list a present application
     // means no box and nothing made.
     m_dialogs->messages.clear();
-    makeWindow({.openWorkbook = [&](const QString &) { return bool(++opened); }});
-    const bool present = exports::SaveResultsAsExcelFileIsExcelInstalled();
+    makeWindow({.openWorkbook = open});
+    const bool present = defaultApplication(QString::fromLatin1(exports::WorkbookMimeType)).has_value();
     press("PushButton10");
-    QTest::qWait(50);
+    QVERIFY(waitForExport());
     QCOMPARE(m_dialogs->texts(), present ? QStringList() : bothBoxes);
     QCOMPARE(opened, 0);
 }
 
 void ResultsWindowTest::spreadsheetPresentOpensTheWorkbook()
 {
+    const DesktopApplication sheets{QStringLiteral("sheets.desktop"), QStringLiteral("sheets %f")};
     QStringList opened;
     bool openerAnswer = true;
-    MainWindow &w = makeWindow({.openWorkbook =
-                                    [&](const QString &file) {
-                                        opened.append(file);
+    MainWindow &w = makeWindow({.findSpreadsheet = [&] { return std::optional(sheets); },
+                                .openWorkbook =
+                                    [&](const DesktopApplication &application, const QString &file) {
+                                        opened.append(application.id == sheets.id ? file : QStringLiteral("?"));
                                         return openerAnswer;
-                                    },
-                                .spreadsheetInstalled = [] { return true; }});
+                                    }});
 
     // An empty list: no box, no workbook.
     press("PushButton10");
-    QTest::qWait(50);
+    QVERIFY(waitForExport());
     QCOMPARE(m_dialogs->messages.size(), 0);
     QCOMPARE(opened.size(), 0);
     QVERIFY(!w.busy().isBusy());
 
     fill({{Row21, true}, {Row20, false}, {QStringLiteral("=1"), true}});
+    m_finished->clear();
     press("PushButton10");
     QVERIFY(w.busy().isBusy());
     QVERIFY(waitForExport());
@@ -540,54 +557,6 @@ void ResultsWindowTest::spreadsheetPresentOpensTheWorkbook()
                                     location::SaveExcelFile, 112)});
     QVERIFY(!w.busy().isBusy());
     QDir(QFileInfo(opened.last()).path()).removeRecursively();
-}
-
-void ResultsWindowTest::theWorkbookOpensAsANewDocumentWhereTheProgramCan_data()
-{
-    QTest::addColumn<QString>("application");
-    QTest::addColumn<QString>("commandLine");
-    QTest::addColumn<QStringList>("untitled");   // before the file; empty: opened as it is
-    QTest::newRow("the office suite's spreadsheet")
-        << QStringLiteral("libreoffice-calc.desktop") << QStringLiteral("libreoffice --calc %U")
-        << QStringList{"libreoffice", "--calc", "-n"};
-    QTest::newRow("another spreadsheet") << QStringLiteral("sheets.desktop") << QStringLiteral("sheets %f")
-                                         << QStringList();
-    QTest::newRow("a wrapper that forwards files")
-        << QStringLiteral("org.libreoffice.LibreOffice.calc.desktop")
-        << QStringLiteral("/usr/bin/flatpak run --file-forwarding org.libreoffice.LibreOffice --calc @@u %U @@")
-        << QStringList();
-}
-
-void ResultsWindowTest::theWorkbookOpensAsANewDocumentWhereTheProgramCan()
-{
-    QFETCH(QString, application);
-    QFETCH(QString, commandLine);
-    QFETCH(QStringList, untitled);
-    QStringList opened;
-    QList<QStringList> started;
-    exports::SpreadsheetProbe probe{
-        [&](const QString &) { return application; },
-        [&](const QString &id) { return id == application; },
-        [&](const QString &id) { return id == application ? commandLine : QString(); },
-    };
-    makeWindow({.openWorkbook = [&](const QString &file) { return opened.append(file), true; },
-                .startProgram = [&](const QStringList &command) { return started.append(command), true; },
-                .spreadsheetProbe = probe,
-                .spreadsheetInstalled = [] { return true; }});
-    fill({{Row21, true}});
-    press("PushButton10");
-    QVERIFY(waitForExport());
-    QCOMPARE(m_dialogs->messages.size(), 0);
-    const QString workbook = started.isEmpty() ? opened.value(0) : started.first().last();
-    QVERIFY(workbook.endsWith(QStringLiteral(".xlsx")));
-    if (untitled.isEmpty()) {
-        QCOMPARE(started.size(), 0);
-        QCOMPARE(opened.size(), 1);
-    } else {
-        QCOMPARE(opened.size(), 0);
-        QCOMPARE(started, QList<QStringList>{untitled + QStringList{workbook}});
-    }
-    QDir(QFileInfo(workbook).path()).removeRecursively();
 }
 
 // ------------------------------------------------------------ clipboard
