@@ -223,6 +223,8 @@ void MainWindow::startUp()
     Procedure p(*m_reporter, location::FormLoad);
     SettingsStore &settings = *m_services.settings;
 
+    // Start-up goes on after a failed step: each step that can fail runs on
+    // its own.
     if (!settings.openProblem().isEmpty())
         p.fail(settings.openProblem());
 
@@ -328,7 +330,8 @@ void MainWindow::writeSetting(const char *key, const QString &value)
 
 void MainWindow::blankOptionClicked()
 {
-    writeSetting(settings::ExcludeBlank, m_controls->excludeBlankLines->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    const bool checked = m_controls->excludeBlankLines->isChecked();
+    writeSetting(settings::ExcludeBlank, checked ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void MainWindow::countModeClicked()
@@ -368,7 +371,8 @@ void MainWindow::stopWork()
 void MainWindow::updateStopControl()
 {
     m_controls->stop->setVisible(m_busy.isBusy()
-                       && (isCounting() || m_fileCommands->runningScans() > 0 || m_resultsCommands->runningSaves() > 0));
+                                 && (isCounting() || m_fileCommands->runningScans() > 0
+                                     || m_resultsCommands->runningSaves() > 0));
 }
 
 bool MainWindow::isCounting() const

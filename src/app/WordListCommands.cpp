@@ -94,7 +94,8 @@ void WordListCommands::addOneEntry()
     Procedure p(m_c.reporter, location::AddOneEntry);
     p.run([&] {
         p.step(100);
-        const std::optional<QString> answer = m_c.boxes.dialogs.input(QStringLiteral("Enter word:"), m_c.boxes.title, QString());
+        const std::optional<QString> answer =
+            m_c.boxes.dialogs.input(QStringLiteral("Enter word:"), m_c.boxes.title, QString());
         if (!answer || answer->isEmpty())
             return;
         p.step(102);

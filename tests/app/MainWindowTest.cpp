@@ -5,6 +5,7 @@
 #include "ErrorReport.h"
 #include "ExportTexts.h"
 #include "MainWindow.h"
+#include "SampleFiles.h"
 #include "SampleSet.h"
 #include "SettingsStore.h"
 #include "SharedOptions.h"
@@ -1093,34 +1094,45 @@ void MainWindowTest::stopStaysWithinReachBehindAFailureBox()
 void MainWindowTest::buttonsStartTheirCommands_data()
 {
     QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("withFile");
     QTest::addColumn<QStringList>("seen");
-    const auto box = [](const char *text) { return QStringLiteral("box:") + QString::fromLatin1(text).section('\r', 0, 0); };
+    const auto box = [](const char *text) {
+        return QStringLiteral("box:") + QString::fromLatin1(text).section('\r', 0, 0);
+    };
     const QString unchanged = QStringLiteral("lists 0 1 1");
-    QTest::newRow("Add File(s)") << "PushButton1"
+    QTest::newRow("Add File(s)") << "PushButton1" << false
                                  << QStringList{QStringLiteral("files:") + filelist::AddFilesTitle, unchanged};
     QTest::newRow("Add All File(s) In Folder")
-        << "PushButton5" << QStringList{QStringLiteral("input:") + filelist::ExtensionPrompt, unchanged};
-    QTest::newRow("Start Counting") << "PushButton12" << QStringList{box("No files added."), unchanged};
+        << "PushButton5" << false << QStringList{QStringLiteral("input:") + filelist::ExtensionPrompt, unchanged};
+    QTest::newRow("Clear List (files)") << "PushButton3" << true << QStringList{unchanged};
+    QTest::newRow("Load Sample/Example Files (files)")
+        << "PushButton11" << false << QStringList{box(filelist::OpenSampleFolderQuestion), unchanged};
+    QTest::newRow("Start Counting") << "PushButton12" << false << QStringList{box("No files added."), unchanged};
     QTest::newRow("Save Results As Text File")
-        << "PushButton9" << QStringList{QStringLiteral("save:") + exports::texts::SaveDialogTitle, unchanged};
+        << "PushButton9" << false
+        << QStringList{QStringLiteral("save:") + exports::texts::SaveDialogTitle, unchanged};
     QTest::newRow("Save Results As Excel File")
-        << "PushButton10"
+        << "PushButton10" << false
         << QStringList{box(exports::texts::SpreadsheetMissingForProgram),
                        box(exports::texts::SpreadsheetMissingForFeature), unchanged};
-    QTest::newRow("Clear List (results)") << "PushButton14" << QStringList{"lists 0 1 0"};
-    QTest::newRow("Add One Entry") << "PushButton2" << QStringList{"input:Enter word:", unchanged};
-    QTest::newRow("Delete Selected Entry") << "PushButton7" << QStringList{box("No entry is selected."), unchanged};
-    QTest::newRow("Clear List (words)") << "PushButton8" << QStringList{"lists 0 0 1"};
-    QTest::newRow("Load Sample/Example Files (words)") << "PushButton13" << QStringList{"lists 0 4 1"};
+    QTest::newRow("Clear List (results)") << "PushButton14" << false << QStringList{"lists 0 1 0"};
+    QTest::newRow("Add One Entry") << "PushButton2" << false << QStringList{"input:Enter word:", unchanged};
+    QTest::newRow("Delete Selected Entry")
+        << "PushButton7" << false << QStringList{box("No entry is selected."), unchanged};
+    QTest::newRow("Clear List (words)") << "PushButton8" << false << QStringList{"lists 0 0 1"};
+    QTest::newRow("Load Sample/Example Files (words)") << "PushButton13" << false << QStringList{"lists 0 4 1"};
 }
 
 void MainWindowTest::buttonsStartTheirCommands()
 {
     QFETCH(QString, button);
+    QFETCH(bool, withFile);
     QFETCH(QStringList, seen);
     app::WindowServices s = services();
     s.results.spreadsheetInstalled = [] { return false; };
     MainWindow &w = makeWindowWith(std::move(s));
+    if (withFile)
+        w.fileList().add(writeFile(QStringLiteral("one.txt")));
     w.wordList().add(QStringLiteral("w"));
     w.results().append({QStringLiteral("1 lines - r")}, false);
     m_dialogs->messages.clear();
@@ -1134,7 +1146,10 @@ void MainWindowTest::buttonsStartTheirCommands()
         events << QStringLiteral("input:") + input.prompt;
     for (const auto &message : std::as_const(m_dialogs->messages))
         events << QStringLiteral("box:") + message.text.section('\r', 0, 0);
-    events << QStringLiteral("lists %1 %2 %3").arg(w.fileList().count()).arg(w.wordList().count()).arg(w.results().count());
+    events << QStringLiteral("lists %1 %2 %3")
+                  .arg(w.fileList().count())
+                  .arg(w.wordList().count())
+                  .arg(w.results().count());
     QCOMPARE(events, seen);
 }
 
