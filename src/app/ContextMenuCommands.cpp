@@ -1,12 +1,9 @@
 #include "ContextMenuCommands.h"
 
-#include "MainWindow.h"
-#include "SummaryCommands.h"
+#include "BusyState.h"
 
 #include "Clipboard.h"
 #include "FileListView.h"
-#include "SystemClipboard.h"
-#include "UserDialogs.h"
 
 #include <QAction>
 #include <QDir>
@@ -23,18 +20,12 @@ namespace {
 const QString RowSeparator = QStringLiteral(" lines - ");
 } // namespace
 
-ContextMenuCommands::ContextMenuCommands(MainWindow &window, SummaryCommands &summary)
-    : QObject(&window)
-    , m_window(window)
-    , m_summary(summary)
+ContextMenuCommands::ContextMenuCommands(Context context, QObject *parent)
+    : QObject(parent)
+    , m_c(std::move(context))
 {
-    m_clipboard = window.services().results.clipboard;
-    if (!m_clipboard) {
-        m_ownClipboard = std::make_unique<SystemClipboard>();
-        m_clipboard = m_ownClipboard.get();
-    }
-    attach(*window.resultView(), true);
-    attach(*window.fileView(), false);
+    attach(m_c.resultView, true);
+    attach(m_c.fileView, false);
 }
 
 ContextMenuCommands::~ContextMenuCommands() = default;
@@ -83,7 +74,7 @@ bool ContextMenuCommands::eventFilter(QObject *watched, QEvent *event)
 
 QStringList ContextMenuCommands::selectedPaths(const QTreeView &view) const
 {
-    const bool results = &view == m_window.resultView();
+    const bool results = &view == &m_c.resultView;
     QStringList paths;
     const QModelIndexList rows = view.selectionModel() ? view.selectionModel()->selectedRows() : QModelIndexList();
     for (const QModelIndex &index : rows) {
@@ -111,13 +102,13 @@ QMenu *ContextMenuCommands::buildMenu(QTreeView &view, bool results)
         a->setEnabled(any);
     menu->addSeparator();
     if (results) {
-        menu->addAction(QStringLiteral("Summary…"), &m_summary, &SummaryCommands::showSummary);
+        menu->addAction(QStringLiteral("Summary…"), this, &ContextMenuCommands::summaryRequested);
     } else {
         QAction *remove = menu->addAction(QStringLiteral("Remove"), this, [&view] {
             static_cast<filelist::FileListView &>(view).removeSelectedRow();
         });
         remove->setShortcut(QKeySequence::Delete);
-        remove->setEnabled(view.currentIndex().isValid() && !m_window.busy().isBusy());
+        remove->setEnabled(view.currentIndex().isValid() && !m_c.busy.isBusy());
     }
     return menu;
 }
@@ -134,7 +125,7 @@ void ContextMenuCommands::showMenu(QTreeView &view, bool results, const QPoint &
 
 void ContextMenuCommands::openFiles(const QStringList &paths)
 {
-    const auto &open = m_window.services().openUrl;
+    const auto &open = m_c.openUrl;
     if (!open)
         return;
     for (const QString &path : paths)
@@ -143,12 +134,11 @@ void ContextMenuCommands::openFiles(const QStringList &paths)
 
 void ContextMenuCommands::openContainingFolders(const QStringList &paths)
 {
-    const WindowServices &services = m_window.services();
     for (const QString &path : paths) {
-        if (services.showInFolder && services.showInFolder(path))
+        if (m_c.showInFolder && m_c.showInFolder(path))
             continue;
-        if (services.openUrl)
-            services.openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+        if (m_c.openUrl)
+            m_c.openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
     }
 }
 
@@ -157,11 +147,9 @@ bool ContextMenuCommands::copyPaths(const QStringList &paths)
     QStringList native;
     for (const QString &path : paths)
         native << QDir::toNativeSeparators(path);
-    if (m_clipboard->placeText(native.join(QLatin1Char('\n'))))
+    if (m_c.clipboard.placeText(native.join(QLatin1Char('\n'))))
         return true;
-    m_window.dialogs().message(m_window.applicationTitle(),
-                               QStringLiteral("The path could not be put on the clipboard."), MessageButtons::Ok,
-                               MessageIcon::Warning);
+    m_c.boxes.warn(QStringLiteral("The path could not be put on the clipboard."));
     return false;
 }
 

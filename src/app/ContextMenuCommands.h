@@ -1,22 +1,27 @@
 #pragma once
 
+#include "CommandContext.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QStringList>
+#include <QUrl>
 
-#include <memory>
+#include <functional>
 
 class QMenu;
 class QTreeView;
 
 namespace brinmoor {
 class Clipboard;
+namespace filelist {
+class FileListView;
 }
+} // namespace brinmoor
 
 namespace brinmoor::app {
 
-class MainWindow;
-class SummaryCommands;
+class BusyState;
 
 // The right-click menus of the results list (Open, Open Containing Folder,
 // Copy Path, Summary…) and the file list (Open, Open Containing Folder,
@@ -28,7 +33,21 @@ class ContextMenuCommands : public QObject
 {
     Q_OBJECT
 public:
-    ContextMenuCommands(MainWindow &window, SummaryCommands &summary);
+    // What the menus work on; all of it outlives them.
+    struct Context
+    {
+        QTreeView &resultView;
+        filelist::FileListView &fileView;
+        BusyState &busy;
+        Boxes boxes;
+        Clipboard &clipboard;
+        std::function<void(const QUrl &)> openUrl;
+        // Shows a file selected in the desktop's file manager; false (or
+        // unset) opens its folder with openUrl instead.
+        std::function<bool(const QString &path)> showInFolder;
+    };
+
+    explicit ContextMenuCommands(Context context, QObject *parent = nullptr);
     ~ContextMenuCommands() override;
 
     // The paths of the rows selected in a list; a results row without a
@@ -43,6 +62,10 @@ public:
     // names none.
     static QString pathOfResultRow(const QString &row);
 
+signals:
+    // "Summary…" in the results list's menu.
+    void summaryRequested();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -51,10 +74,7 @@ private:
     QMenu *buildMenu(QTreeView &view, bool results);
     void showMenu(QTreeView &view, bool results, const QPoint &position);
 
-    MainWindow &m_window;
-    SummaryCommands &m_summary;
-    std::unique_ptr<Clipboard> m_ownClipboard;
-    Clipboard *m_clipboard = nullptr;
+    Context m_c;
 };
 
 } // namespace brinmoor::app

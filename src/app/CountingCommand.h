@@ -1,41 +1,59 @@
 #pragma once
 
 #include "BusyState.h"
+#include "CommandContext.h"
 #include "ErrorReporter.h"
 
 #include <QObject>
-#include <QStringList>
 
+#include <functional>
 #include <memory>
 
-class QTimer;
-
 namespace brinmoor::counting {
+enum class CountMode;
 class CountRun;
 class SharedOptions;
 } // namespace brinmoor::counting
 
+namespace brinmoor {
+class TextListModel;
+}
+
 namespace brinmoor::app {
 
-class MainWindow;
+class CaptionProgressBar;
+class ResultRows;
 
 // "Start Counting": the run over the file list on worker threads, its rows
-// in the results list, its progress caption, its failures and "Done.". It
-// connects itself to the window's button. GUI thread only.
+// in the results list, its progress caption, its failures and "Done.".
+// GUI thread only.
 class CountingCommand : public QObject
 {
     Q_OBJECT
 public:
-    // options is what the run reads before every block; jobs is the number
-    // of worker threads (0: every core).
-    CountingCommand(MainWindow &window, std::shared_ptr<const counting::SharedOptions> options, int jobs);
+    // What the command works on; all of it outlives it.
+    struct Context
+    {
+        const TextListModel &files;
+        ResultRows &results;
+        CaptionProgressBar &progress;
+        BusyState &busy;
+        ErrorReporter &reporter;
+        Boxes boxes;
+        // The count mode the option buttons select now.
+        std::function<counting::CountMode()> countMode;
+        // What the run reads before every block.
+        std::shared_ptr<const counting::SharedOptions> options;
+        // Worker threads (0: every core).
+        int jobs = 0;
+    };
+
+    explicit CountingCommand(Context context, QObject *parent = nullptr);
     // Stops the workers before the lists they report into go.
     ~CountingCommand() override;
 
-    void startCounting();   // PushButton12
+    void startCounting();
     bool isCounting() const { return m_counting; }
-    // Empties the results list, rows of a run not yet shown included.
-    void clearResultRows();
     // Stops a running count soon: the rows counted so far stay, no "Done.".
     void stop();
     // Stops a running count at once, without "Done.". For closing the window.
@@ -50,14 +68,12 @@ signals:
     void runStarted(const counting::CountRun &run);
 
 private:
-    void flushPendingRows();
+    void startRun(counting::CountMode mode);
     void showProgress(int index, const QString &path, quint64 lineIndex);
     void runFinished(bool cancelled);
     void endRun(bool showDone);
 
-    MainWindow &m_window;
-    std::shared_ptr<const counting::SharedOptions> m_options;
-    int m_jobs = 0;
+    Context m_c;
     // The running count; the lease keeps the busy pointer up meanwhile.
     counting::CountRun *m_run = nullptr;
     BusyState::Lease m_runBusy;
@@ -65,8 +81,6 @@ private:
     std::unique_ptr<ErrorReporter::Gathering> m_failures;
     bool m_counting = false;
     bool m_closing = false;
-    QStringList m_pendingRows;
-    QTimer *m_rowFlush = nullptr;
 };
 
 } // namespace brinmoor::app

@@ -1,36 +1,58 @@
 #pragma once
 
+#include "CommandContext.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
-#include <memory>
 
-namespace brinmoor::filelist {
+namespace brinmoor {
+class SettingsStore;
+namespace filelist {
 class FileListDialogs;
 class FileListView;
 class FolderScanJob;
-class WidgetFileListDialogs;
-} // namespace brinmoor::filelist
+} // namespace filelist
+class TextListModel;
+} // namespace brinmoor
 
 namespace brinmoor::app {
 
-class MainWindow;
+class BusyState;
+class ErrorReporter;
 
 // The commands of the file list on the window: "Add File(s)", "Add All
 // File(s) In Folder", "Clear List" and "Load Sample/Example Files", plus the
-// list's own drops, removal and row dragging. It owns the running folder
-// scans, so that they can be stopped before the busy state they hold goes
-// away. GUI thread only.
+// walks of folders dropped on the list. It owns the running folder scans,
+// so that they can be stopped before the busy state they hold goes away.
+// GUI thread only.
 class FileListCommands : public QObject
 {
     Q_OBJECT
 public:
-    // fileDialogs may be null: Qt's own dialogs, modal to the window, are
-    // used then. openUrl shows a folder in the desktop's file manager.
-    FileListCommands(MainWindow &window, filelist::FileListView &view, filelist::FileListDialogs *fileDialogs,
-                     std::function<void(const QUrl &)> openUrl);
+    // What the commands work on; all of it outlives them.
+    struct Context
+    {
+        TextListModel &files;
+        filelist::FileListView &view;
+        BusyState &busy;
+        ErrorReporter &reporter;
+        Boxes boxes;
+        filelist::FileListDialogs &fileDialogs;
+        FileDialogChoice &addDialogChoice;
+        SettingsStore &settings;
+        // The folder of the sample files, ending in a separator.
+        QString samplesFolder;
+        // Shows a folder in the desktop's file manager.
+        std::function<void(const QUrl &)> openUrl;
+        // Brings the window forward when a drop's walk starts, so that Esc
+        // reaches it at once.
+        std::function<void()> bringForward;
+    };
+
+    explicit FileListCommands(Context context, QObject *parent = nullptr);
     ~FileListCommands() override;
 
     void addFiles();
@@ -49,11 +71,9 @@ public:
     void stopScans();
 
 private:
-    MainWindow &m_window;
-    filelist::FileListView &m_view;
-    std::unique_ptr<filelist::WidgetFileListDialogs> m_ownDialogs;
-    filelist::FileListDialogs *m_fileDialogs = nullptr;
-    std::function<void(const QUrl &)> m_openUrl;
+    void dropWalkStarting(filelist::FolderScanJob *job);
+
+    Context m_c;
 };
 
 } // namespace brinmoor::app

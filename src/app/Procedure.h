@@ -30,12 +30,21 @@ private:
     throw StepFailure(description);
 }
 
-// One command's failure handling: the command declares the label of each
-// step as it goes; a failing step is reported once, with the command's
-// location and that label, and the command goes on with its next step.
+// One command's failure guard: the command runs its body under it once and
+// marks each step it enters; a failure is reported once, with the command's
+// location and the step marked last, and ends the body. Most statements of a
+// command cannot fail, so only the steps that can (or that a report names)
+// carry a marker.
 //
 //     Procedure p(reporter, location::AddOneEntry);
-//     p.run(100, [&] { answer = dialogs.input(...); });
+//     p.run([&] {
+//         p.step(100);
+//         answer = dialogs.input(...);
+//         ...
+//     });
+//
+// A command that goes on after a failed step (start-up) runs that step on
+// its own with run(label, body).
 class Procedure
 {
 public:
@@ -56,11 +65,11 @@ public:
         ++m_failures;
     }
 
-    // Runs body as the step with this label; true when it did not fail.
+    // Runs body; a failure inside it is reported with the step marked last.
+    // True when it did not fail.
     template <class Body>
-    bool run(int label, Body &&body)
+    bool run(Body &&body)
     {
-        step(label);
         try {
             std::forward<Body>(body)();
             return true;
@@ -70,6 +79,15 @@ public:
             fail(QString::fromLocal8Bit(e.what()));
         }
         return false;
+    }
+
+    // Runs body as the step with this label, for a step the command goes on
+    // after when it fails.
+    template <class Body>
+    bool run(int label, Body &&body)
+    {
+        step(label);
+        return run(std::forward<Body>(body));
     }
 
     int failures() const { return m_failures; }

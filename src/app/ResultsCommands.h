@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BusyState.h"
+#include "CommandContext.h"
 #include "ResultsServices.h"
 
 #include <QObject>
@@ -16,18 +17,18 @@ namespace exports {
 class ResultRowsSource;
 class WriteStop;
 }
-namespace filelist {
-class WidgetFileListDialogs;
-}
 } // namespace brinmoor
 
 namespace brinmoor::app {
 
-class MainWindow;
+class CaptionProgressBar;
+class ErrorReporter;
+class ResultRows;
+class RunSummary;
 
 // The commands under the results list: "Save Results As Text File",
 // "Save Results As Excel File", "Copy Results To Clipboard" and its
-// "Clear List". They connect themselves to the window's buttons.
+// "Clear List".
 //
 // An export copies the rows out of the list on the GUI thread (cheap: the
 // texts are shared) and does the work on a thread of its own, so a list of
@@ -39,15 +40,31 @@ class ResultsCommands : public QObject
 {
     Q_OBJECT
 public:
-    // A null save dialog or clipboard in services means Qt's own.
-    ResultsCommands(MainWindow &window, ResultsServices services);
+    // What the commands work on; all of it outlives them.
+    struct Context
+    {
+        ResultRows &results;
+        CaptionProgressBar &progress;
+        BusyState &busy;
+        ErrorReporter &reporter;
+        Boxes boxes;
+        // Where the text export's save dialog starts (shared with the
+        // file list's "Add File(s)").
+        FileDialogChoice &saveDialogChoice;
+        // The last run's lines by extension, the workbook's second sheet.
+        const RunSummary &summary;
+        // Its save dialog and clipboard are set.
+        ResultsServices services;
+    };
+
+    explicit ResultsCommands(Context context, QObject *parent = nullptr);
     // Waits for exports still running; delete before the window's busy state.
     ~ResultsCommands() override;
 
-    void saveResultsAsTextFile();   // PushButton9
-    void saveResultsAsExcelFile();  // PushButton10
-    void copyResultsToClipboard();  // PushButton18
-    void clearResults();            // PushButton14
+    void saveResultsAsTextFile();
+    void saveResultsAsExcelFile();
+    void copyResultsToClipboard();
+    void clearResults();
 
     // Exports whose work has not come back yet.
     int runningExports() const { return int(m_leases.size()); }
@@ -70,11 +87,9 @@ private:
     void writeWorkbook(int job, const std::optional<DesktopApplication> &application);
     void finishWorkbook(int job, const QString &path, const QList<Failure> &failures, bool opened);
     void finishCopy(int job, const QString &text);
+    void endCopy(int job);
 
-    MainWindow &m_window;
-    ResultsServices m_services;
-    std::unique_ptr<filelist::WidgetFileListDialogs> m_ownDialogs;
-    std::unique_ptr<Clipboard> m_ownClipboard;
+    Context m_c;
     QThreadPool m_pool;
     // The busy pointer stays up while any export runs.
     std::map<int, BusyState::Lease> m_leases;

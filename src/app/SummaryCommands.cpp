@@ -1,16 +1,12 @@
 #include "SummaryCommands.h"
 
-#include "CountingCommand.h"
-#include "MainWindow.h"
 #include "RunSummary.h"
 #include "SummaryWindow.h"
 
 #include "Clipboard.h"
 #include "SettingsStore.h"
 #include "SummaryTable.h"
-#include "SystemClipboard.h"
-#include "UserDialogs.h"
-#include "WidgetFileListDialogs.h"
+#include "FileListDialogs.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -22,23 +18,10 @@ namespace {
 constexpr char GeometryKey[] = "Summary Window";
 } // namespace
 
-SummaryCommands::SummaryCommands(MainWindow &window)
-    : QObject(&window)
-    , m_window(window)
-    , m_summary(new RunSummary(this))
+SummaryCommands::SummaryCommands(Context context, QObject *parent)
+    : QObject(parent)
+    , m_c(std::move(context))
 {
-    const WindowServices &services = window.services();
-    m_fileDialogs = services.results.fileDialogs ? services.results.fileDialogs : services.fileDialogs;
-    if (!m_fileDialogs) {
-        m_ownDialogs = std::make_unique<filelist::WidgetFileListDialogs>(&window);
-        m_fileDialogs = m_ownDialogs.get();
-    }
-    m_clipboard = services.results.clipboard;
-    if (!m_clipboard) {
-        m_ownClipboard = std::make_unique<SystemClipboard>();
-        m_clipboard = m_ownClipboard.get();
-    }
-    connect(&window.countingCommand(), &CountingCommand::runStarted, m_summary, &RunSummary::watch);
 }
 
 SummaryCommands::~SummaryCommands()
@@ -54,9 +37,9 @@ SummaryWindow *SummaryCommands::summaryWindow() const
 void SummaryCommands::showSummary()
 {
     if (!m_summaryWindow) {
-        m_summaryWindow = new SummaryWindow(*m_summary, &m_window);
+        m_summaryWindow = new SummaryWindow(m_c.summary, &m_c.window);
         const QByteArray geometry =
-            QByteArray::fromBase64(m_window.settings().read(QLatin1String(GeometryKey), QString()).toLatin1());
+            QByteArray::fromBase64(m_c.settings.read(QLatin1String(GeometryKey), QString()).toLatin1());
         if (!geometry.isEmpty())
             m_summaryWindow->restoreGeometry(geometry);
         // Kept each time it goes out of sight, the main window's closing
@@ -76,7 +59,7 @@ void SummaryCommands::storeGeometry()
 {
     // A failure to store a window's place is not worth a box of its own;
     // the settings store tells of a store that cannot be written elsewhere.
-    m_window.settings().write(QLatin1String(GeometryKey),
+    m_c.settings.write(QLatin1String(GeometryKey),
                               QString::fromLatin1(m_summaryWindow->saveGeometry().toBase64()));
 }
 
@@ -97,12 +80,12 @@ void SummaryCommands::saveAs(const QString &title, const QStringList &filters, b
     if (!m_summaryWindow)
         return;
     m_filterIndex = 0;
-    const QString path = m_fileDialogs->chooseSaveFile(title, filters, m_filterIndex);
+    const QString path = m_c.fileDialogs.chooseSaveFile(title, filters, m_filterIndex);
     if (path.isEmpty())
         return;
     const SummaryWindow &w = *m_summaryWindow;
     const auto rows = w.exportRows();
-    const summary::Summary &current = m_summary->current();
+    const summary::Summary &current = m_c.summary.current();
     const QString text = csv ? summary::csvTable(rows, w.currentView(), current, w.hasChange())
                              : summary::alignedTable(rows, w.currentView(), current, w.hasChange());
     // Written whole or not at all: an existing file stays as it was when
@@ -110,10 +93,8 @@ void SummaryCommands::saveAs(const QString &title, const QStringList &filters, b
     QSaveFile file(path);
     const QByteArray bytes = text.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_window.dialogs().message(m_window.applicationTitle(),
-                                   QStringLiteral("The summary could not be saved as\r%1\r%2")
-                                       .arg(QDir::toNativeSeparators(path), file.errorString()),
-                                   MessageButtons::Ok, MessageIcon::Warning);
+        m_c.boxes.warn(QStringLiteral("The summary could not be saved as\r%1\r%2")
+                           .arg(QDir::toNativeSeparators(path), file.errorString()));
     }
 }
 
@@ -123,11 +104,9 @@ void SummaryCommands::copySummaryToClipboard()
         return;
     const SummaryWindow &w = *m_summaryWindow;
     const QString text =
-        summary::tabSeparatedTable(w.exportRows(), w.currentView(), m_summary->current(), w.hasChange());
-    if (!m_clipboard->placeText(text))
-        m_window.dialogs().message(m_window.applicationTitle(),
-                                   QStringLiteral("The summary could not be put on the clipboard."),
-                                   MessageButtons::Ok, MessageIcon::Warning);
+        summary::tabSeparatedTable(w.exportRows(), w.currentView(), m_c.summary.current(), w.hasChange());
+    if (!m_c.clipboard.placeText(text))
+        m_c.boxes.warn(QStringLiteral("The summary could not be put on the clipboard."));
 }
 
 } // namespace brinmoor::app

@@ -1,16 +1,14 @@
 #include "WordListCommands.h"
 
+#include "BusyState.h"
 #include "ErrorReporter.h"
-#include "MainWindow.h"
 #include "Procedure.h"
 
 #include "SettingsStore.h"
 #include "TextListModel.h"
-#include "UserDialogs.h"
 
 #include <QHash>
 #include <QKeyEvent>
-#include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
 
@@ -83,91 +81,73 @@ QString mergeWords(const QString &stored, const QString &synced, const QString &
 
 } // namespace
 
-WordListCommands::WordListCommands(MainWindow &window, QTreeView &view)
-    : QObject(&window)
-    , m_window(window)
-    , m_view(view)
+WordListCommands::WordListCommands(Context context, QObject *parent)
+    : QObject(parent)
+    , m_c(std::move(context))
 {
-    const auto wire = [&](const char *name, void (WordListCommands::*command)()) {
-        if (QPushButton *b = window.button(name))
-            connect(b, &QPushButton::clicked, this, command);
-    };
-    wire("PushButton2", &WordListCommands::addOneEntry);
-    wire("PushButton7", &WordListCommands::deleteSelectedEntry);
-    wire("PushButton8", &WordListCommands::clearWords);
-    wire("PushButton13", &WordListCommands::loadSampleWords);
-    m_view.installEventFilter(this);
-    m_view.viewport()->installEventFilter(this);
-}
-
-bool WordListCommands::ExcludeWordExists(const QString &text) const
-{
-    return m_window.wordList().contains(text);
+    m_c.view.installEventFilter(this);
+    m_c.view.viewport()->installEventFilter(this);
 }
 
 void WordListCommands::addOneEntry()
 {
-    Procedure p(m_window.errorReporter(), location::AddOneEntry);
-    std::optional<QString> answer;
-    p.run(100, [&] {
-        answer = m_window.dialogs().input(QStringLiteral("Enter word:"), m_window.applicationTitle(), QString());
+    Procedure p(m_c.reporter, location::AddOneEntry);
+    p.run([&] {
+        p.step(100);
+        const std::optional<QString> answer =
+            m_c.boxes.dialogs.input(QStringLiteral("Enter word:"), m_c.boxes.title, QString());
+        if (!answer || answer->isEmpty())
+            return;
+        p.step(102);
+        // The stored form joins the words with commas (stored files rely on
+        // it), so a word with a comma would come back split at the next start.
+        if (answer->contains(QLatin1Char(','))) {
+            m_c.boxes.tell(QStringLiteral("\"%1\" was not added: the exclusion words are kept separated by commas, "
+                                          "so a word cannot contain a comma.")
+                               .arg(*answer));
+            return;
+        }
+        if (m_c.words.contains(*answer))
+            return;
+        p.step(104);
+        m_c.words.add(*answer);
     });
-    if (!answer || answer->isEmpty())
-        return;
-    // The stored form joins the words with commas (stored files rely on
-    // it), so a word with a comma would come back split at the next start.
-    if (answer->contains(QLatin1Char(','))) {
-        p.run(102, [&] {
-            m_window.tell(QStringLiteral("\"%1\" was not added: the exclusion words are kept separated by commas, "
-                                         "so a word cannot contain a comma.")
-                              .arg(*answer));
-        });
-        return;
-    }
-    bool exists = false;
-    p.run(102, [&] { exists = ExcludeWordExists(*answer); });
-    if (exists)
-        return;
-    p.run(104, [&] { m_window.wordList().add(*answer); });
 }
 
 void WordListCommands::removeSelectedWord(bool reportMissingSelection)
 {
-    TextListModel &words = m_window.wordList();
-    if (m_window.busy().isBusy() || words.count() == 0)
+    if (m_c.busy.isBusy() || m_c.words.count() == 0)
         return;
-    const QModelIndexList selected = m_view.selectionModel()->selectedRows();
+    const QModelIndexList selected = m_c.view.selectionModel()->selectedRows();
     if (selected.isEmpty()) {
         if (reportMissingSelection)
             failStep(QStringLiteral("No entry is selected."));
         return;
     }
-    words.removeAt(selected.first().row());
+    m_c.words.removeAt(selected.first().row());
 }
 
 void WordListCommands::deleteSelectedEntry()
 {
-    Procedure p(m_window.errorReporter(), location::DeleteSelectedEntry);
+    Procedure p(m_c.reporter, location::DeleteSelectedEntry);
     p.run(100, [&] { removeSelectedWord(true); });
 }
 
 void WordListCommands::clearWords()
 {
-    Procedure p(m_window.errorReporter(), location::ClearWords);
-    p.run(100, [&] { m_window.wordList().clear(); });
+    Procedure p(m_c.reporter, location::ClearWords);
+    p.run(100, [&] { m_c.words.clear(); });
 }
 
 void WordListCommands::loadSampleWords()
 {
-    Procedure p(m_window.errorReporter(), location::LoadSampleWords);
-    p.run(100, [&] {
-        m_window.wordList().append({QStringLiteral("storm"), QStringLiteral("1"), QStringLiteral("2")});
-    });
+    Procedure p(m_c.reporter, location::LoadSampleWords);
+    p.run(100, [&] { m_c.words.append({QStringLiteral("storm"), QStringLiteral("1"), QStringLiteral("2")}); });
 }
 
 bool WordListCommands::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == &m_view && event->type() == QEvent::KeyPress
+    if (watched == &m_c.view && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
         removeSelectedWord(false);
         return true;
@@ -175,7 +155,7 @@ bool WordListCommands::eventFilter(QObject *watched, QEvent *event)
     // The event type first: the view's own destruction sends events here
     // after its QAbstractScrollArea part is gone, so viewport() must not be
     // called for those.
-    if (event->type() == QEvent::MouseButtonDblClick && watched == m_view.viewport()) {
+    if (event->type() == QEvent::MouseButtonDblClick && watched == m_c.view.viewport()) {
         // The view selects the row under the pointer first; remove after it.
         QTimer::singleShot(0, this, [this] { removeSelectedWord(false); });
         return false;
@@ -185,19 +165,19 @@ bool WordListCommands::eventFilter(QObject *watched, QEvent *event)
 
 QString WordListCommands::readStoredWords() const
 {
-    return m_window.settings().read(QLatin1String(settings::ExcludeWords), QString());
+    return m_c.settings.read(QLatin1String(settings::ExcludeWords), QString());
 }
 
 void WordListCommands::restoreWords(const QString &stored)
 {
     m_lastSynced = stored;
     if (!stored.isEmpty())
-        m_window.wordList().append(stored.split(QLatin1Char(',')));
+        m_c.words.append(stored.split(QLatin1Char(',')));
 }
 
 void WordListCommands::saveOnEveryChange()
 {
-    const TextListModel *words = &m_window.wordList();
+    const TextListModel *words = &m_c.words;
     const auto save = [this] {
         QString told;
         {
@@ -208,7 +188,7 @@ void WordListCommands::saveOnEveryChange()
         // Not from inside the list's own signal: the box would run an event
         // loop while the views are updating.
         if (!told.isEmpty())
-            QMetaObject::invokeMethod(this, [this, told] { m_window.tell(told); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, told] { m_c.boxes.tell(told); }, Qt::QueuedConnection);
     };
     connect(words, &QAbstractItemModel::rowsInserted, this, save);
     connect(words, &QAbstractItemModel::rowsRemoved, this, save);
@@ -219,17 +199,18 @@ void WordListCommands::saveOnEveryChange()
 
 void WordListCommands::saveWords()
 {
-    saveWords(static_cast<FailureSink &>(m_window.errorReporter()));
+    saveWords(static_cast<FailureSink &>(m_c.reporter));
 }
 
 void WordListCommands::saveWords(FailureSink &sink)
 {
     Procedure p(sink, location::FormQueryUnload);
-    QString mine;
-    p.run(100, [&] { mine = m_window.wordList().texts().join(QLatin1Char(',')); });
-    p.run(112, [&] {
+    p.run([&] {
+        p.step(100);
+        const QString mine = m_c.words.texts().join(QLatin1Char(','));
+        p.step(112);
         const QString problem =
-            m_window.settings().update(QLatin1String(settings::ExcludeWords), [&](const QString &stored) {
+            m_c.settings.update(QLatin1String(settings::ExcludeWords), [&](const QString &stored) {
                 return mergeWords(stored, m_lastSynced, mine);
             });
         if (!problem.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandContext.h"
+
 #include <QObject>
 #include <QString>
 
@@ -7,26 +9,40 @@ class QTreeView;
 
 namespace brinmoor {
 class FailureSink;
-}
+class SettingsStore;
+class TextListModel;
+} // namespace brinmoor
 
 namespace brinmoor::app {
 
-class MainWindow;
+class BusyState;
+class ErrorReporter;
 
 // The commands of the exclusion word list: "Add One Entry", "Delete Selected
 // Entry", "Clear List" and "Load Sample/Example Files", the list's
-// double-click and Delete key, and restoring and saving the words. They
-// connect themselves to the window's buttons. GUI thread only.
+// double-click and Delete key, and restoring and saving the words. GUI
+// thread only.
 class WordListCommands : public QObject
 {
     Q_OBJECT
 public:
-    WordListCommands(MainWindow &window, QTreeView &view);
+    // What the commands work on; all of it outlives them.
+    struct Context
+    {
+        TextListModel &words;
+        QTreeView &view;
+        BusyState &busy;
+        ErrorReporter &reporter;
+        Boxes boxes;
+        SettingsStore &settings;
+    };
 
-    void addOneEntry();          // PushButton2
-    void deleteSelectedEntry();  // PushButton7
-    void clearWords();           // PushButton8
-    void loadSampleWords();      // PushButton13
+    explicit WordListCommands(Context context, QObject *parent = nullptr);
+
+    void addOneEntry();
+    void deleteSelectedEntry();
+    void clearWords();
+    void loadSampleWords();
 
     // The stored words as start-up reads them (step 140) and fills the list
     // with them (146), under the start-up's error report.
@@ -49,11 +65,9 @@ protected:
 
 private:
     void saveWords(FailureSink &sink);
-    bool ExcludeWordExists(const QString &text) const;
     void removeSelectedWord(bool reportMissingSelection);
 
-    MainWindow &m_window;
-    QTreeView &m_view;
+    Context m_c;
     // The words as this window last read or wrote them, in stored form:
     // what its own changes are measured against.
     QString m_lastSynced;

@@ -1,7 +1,11 @@
+#include "AddFiles.h"
+#include "AddFolder.h"
 #include "ApplicationTitle.h"
 #include "CaptionProgressBar.h"
 #include "ErrorReport.h"
+#include "ExportTexts.h"
 #include "MainWindow.h"
+#include "SampleFiles.h"
 #include "SampleSet.h"
 #include "SettingsStore.h"
 #include "SharedOptions.h"
@@ -82,6 +86,8 @@ private slots:
     void stopStaysWithinReachBehindAFailureBox();
     void closingDuringARunCancelsIt();
 
+    void buttonsStartTheirCommands_data();
+    void buttonsStartTheirCommands();
     void keysStartTheirCommands_data();
     void keysStartTheirCommands();
     void anEmptyListShowsWhereTheFocusIs();
@@ -1081,6 +1087,73 @@ void MainWindowTest::stopStaysWithinReachBehindAFailureBox()
     box->accept();
     QTRY_COMPARE(finished.size(), 1);
     QVERIFY(!openBox());   // stopped: no "Done."
+}
+
+// Each designer-named button starts its own command, once: what the command
+// asks or tells first, and the lists it leaves (files, words, results).
+void MainWindowTest::buttonsStartTheirCommands_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("withFile");
+    QTest::addColumn<QStringList>("seen");
+    const auto box = [](const char *text) {
+        return QStringLiteral("box:") + QString::fromLatin1(text).section('\r', 0, 0);
+    };
+    const QString unchanged = QStringLiteral("lists 0 1 1");
+    QTest::newRow("Add File(s)") << "PushButton1" << false
+                                 << QStringList{QStringLiteral("files:") + filelist::AddFilesTitle, unchanged};
+    QTest::newRow("Add All File(s) In Folder")
+        << "PushButton5" << false << QStringList{QStringLiteral("input:") + filelist::ExtensionPrompt, unchanged};
+    QTest::newRow("Clear List (files)") << "PushButton3" << true << QStringList{unchanged};
+    QTest::newRow("Load Sample/Example Files (files)")
+        << "PushButton11" << false << QStringList{box(filelist::OpenSampleFolderQuestion), unchanged};
+    QTest::newRow("Start Counting") << "PushButton12" << false << QStringList{box("No files added."), unchanged};
+    QTest::newRow("Save Results As Text File")
+        << "PushButton9" << false
+        << QStringList{QStringLiteral("save:") + exports::texts::SaveDialogTitle, unchanged};
+    QTest::newRow("Save Results As Excel File")
+        << "PushButton10" << false
+        << QStringList{box(exports::texts::SpreadsheetMissingForProgram),
+                       box(exports::texts::SpreadsheetMissingForFeature), unchanged};
+    QTest::newRow("Clear List (results)") << "PushButton14" << false << QStringList{"lists 0 1 0"};
+    QTest::newRow("Add One Entry") << "PushButton2" << false << QStringList{"input:Enter word:", unchanged};
+    QTest::newRow("Delete Selected Entry")
+        << "PushButton7" << false << QStringList{box("No entry is selected."), unchanged};
+    QTest::newRow("Clear List (words)") << "PushButton8" << false << QStringList{"lists 0 0 1"};
+    QTest::newRow("Load Sample/Example Files (words)") << "PushButton13" << false << QStringList{"lists 0 4 1"};
+}
+
+void MainWindowTest::buttonsStartTheirCommands()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, withFile);
+    QFETCH(QStringList, seen);
+    app::WindowServices s = services();
+    s.results.findSpreadsheet = [] { return std::optional<DesktopApplication>(); };
+    MainWindow &w = makeWindowWith(std::move(s));
+    if (withFile)
+        w.fileList().add(writeFile(QStringLiteral("one.txt")));
+    w.wordList().add(QStringLiteral("w"));
+    w.results().append({QStringLiteral("1 lines - r")}, false);
+    m_dialogs->messages.clear();
+    child<QPushButton>(button.toLatin1().constData())->click();
+    // Some commands answer on a later turn of the event loop (the desktop's
+    // spreadsheet program is asked on a worker thread).
+    QTRY_VERIFY(!w.busy().isBusy());
+    QStringList events;
+    for (const auto &request : std::as_const(m_fileDialogs->fileRequests))
+        events << QStringLiteral("files:") + request.title;
+    for (const auto &request : std::as_const(m_fileDialogs->saveRequests))
+        events << QStringLiteral("save:") + request.title;
+    for (const auto &input : std::as_const(m_dialogs->inputs))
+        events << QStringLiteral("input:") + input.prompt;
+    for (const auto &message : std::as_const(m_dialogs->messages))
+        events << QStringLiteral("box:") + message.text.section('\r', 0, 0);
+    events << QStringLiteral("lists %1 %2 %3")
+                  .arg(w.fileList().count())
+                  .arg(w.wordList().count())
+                  .arg(w.results().count());
+    QCOMPARE(events, seen);
 }
 
 void MainWindowTest::keysStartTheirCommands_data()
