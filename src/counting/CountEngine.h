@@ -3,7 +3,8 @@
 // The engine behind countFile/countSource with its choices exposed, so tests
 // and benchmarks can run every kernel, block size and the two-core split.
 
-#include "LineCounter.h"
+#include "CountOptions.h"
+#include "CountTypes.h"
 #include "kernels/Kernels.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LineCounter.h"
+#include "CountTypes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,8 @@
 
 #include "BytePath.h"
 #include "CountingPath.h"
-#include "LineCounter.h"
+#include "CountOptions.h"
+#include "CountTypes.h"
 #include "PreparedOptions.h"
 #include "kernels/Kernels.h"
 
