@@ -46,8 +46,12 @@ public:
     // Whether the place at index may be claimed now.
     bool hasRoom(std::int64_t index) const
     {
+        // The weight before the position: the consumer lowers the weight
+        // only after moving the position past the place it took, so a
+        // weight without that place's share comes with a position past it.
+        const std::int64_t weight = m_weight.load(std::memory_order_acquire);
         const std::int64_t ahead = index - m_taken.load(std::memory_order_acquire);
-        return ahead < capacity() && (ahead <= 0 || m_weight.load(std::memory_order_relaxed) < m_weightBound);
+        return ahead < capacity() && (ahead <= 0 || weight < m_weightBound);
     }
     // Waits until it may; false once stopped.
     bool waitForRoom(std::int64_t index)
@@ -184,12 +188,15 @@ private:
 
     void release(Slot &slot, std::int64_t index)
     {
+        const std::int64_t weight = slot.weight;
         slot.item = Item();
         slot.stream.reset();
-        m_weight.fetch_sub(slot.weight, std::memory_order_relaxed);
         slot.weight = 0;
         slot.state.store(Pending, std::memory_order_relaxed);
         m_taken.store(index + 1, std::memory_order_release);   // the slot may be reused now
+        // Only once the position has moved: a producer that saw the weight
+        // drop first let one place more than the bound run ahead.
+        m_weight.fetch_sub(weight, std::memory_order_release);
     }
 
     std::vector<Slot> m_slots;
