@@ -27,20 +27,41 @@ find "$bench_tree" -type f -print0 >"$list"
 # 256 MiB of real code, the same bytes on every run of this script.
 large="$bench_data/tree-c-256m.txt"
 if [ ! -f "$large" ]; then
-  find "$bench_tree" -name '*.c' -print0 | sort -z | xargs -0 cat | head -c 268435456 >"$large.tmp"
+  # cat is cut off by head once it has enough.
+  { find "$bench_tree" -name '*.c' -print0 | sort -z | xargs -0 cat 2>/dev/null || true; } |
+    head -c 268435456 >"$large.tmp"
   mv "$large.tmp" "$large"
 fi
 
-# hyperfine, both builds in one call -> "median_before median_after cpu_before cpu_after"
+# Both builds, alternating run by run (the page cache here is trimmed in the
+# background, so a block of runs of one build after a block of the other
+# compares two different machines) -> "wall_before wall_after cpu_before cpu_after",
+# medians in seconds.
 pair() {  # WARM_COMMAND ARGS...
-  local warm="$1" json
+  local warm="$1"
   shift
-  json="$work/h.json"
-  hyperfine -N --style none --warmup 1 --runs "$runs" --prepare "$warm" --export-json "$json" \
-    -- "$before/bin/brinmoor-count $*" "$after/bin/brinmoor-count $*" >/dev/null
-  python3 -c 'import json,sys
-r=json.load(open(sys.argv[1]))["results"]
-print("%.3f %.3f %.3f %.3f" % (r[0]["median"], r[1]["median"], r[0]["user"]+r[0]["system"], r[1]["user"]+r[1]["system"]))' "$json"
+  python3 - "$runs" "$warm" "$before/bin/brinmoor-count" "$after/bin/brinmoor-count" "$@" <<'PY'
+import os, resource, statistics, subprocess, sys, time
+runs, warm, programs, args = int(sys.argv[1]), sys.argv[2], sys.argv[3:5], sys.argv[5:]
+wall, cpu = {p: [] for p in programs}, {p: [] for p in programs}
+def once(program):
+    subprocess.run(warm, shell=True, check=False)
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run([program, *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    wall[program].append(time.perf_counter() - start)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu[program].append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
+for program in programs:   # one warm-up each
+    once(program)
+    wall[program].clear()
+    cpu[program].clear()
+for _ in range(runs):
+    for program in programs:
+        once(program)
+m = statistics.median
+print("%.3f %.3f %.3f %.3f" % (m(wall[programs[0]]), m(wall[programs[1]]), m(cpu[programs[0]]), m(cpu[programs[1]])))
+PY
 }
 row() {  # LABEL "mb ma cb ca"
   read -r mb ma cb ca <<<"$2"
@@ -80,8 +101,8 @@ report_section "$results" before-after <<MD
 
 \`bench/before-after.sh BEFORE AFTER\`: before = \`$(git -C "$before/.." describe --always 2>/dev/null || echo "$before")\`,
 after = \`$(git -C "$after/.." describe --always 2>/dev/null || echo "$after")\`. Tree: \`$bench_tree\` ($files files),
-page cache warmed before every run; large file: the tree's C files, first 256 MiB. hyperfine -N, $runs runs of
-each build in one call, median wall seconds; ratio = after / before, for wall time and for processor time
+page cache warmed before every run; large file: the tree's C files, first 256 MiB. $runs runs of each build,
+alternating run by run, median wall seconds; ratio = after / before, for wall time and for processor time
 (user + system, which a shared machine disturbs less). Load average before: $(cut -d' ' -f1-3 /proc/loadavg).
 
 | brinmoor-count | before (s) | after (s) | wall ratio | CPU ratio |
